@@ -1,0 +1,12 @@
+#include "app/MessageBox.h"
+
+namespace {
+MessageBoxHook g_hook = nullptr;
+}
+
+int ShowProductMessage(HWND owner, const char* text, UINT style) {
+  if (g_hook) return g_hook(owner, text, kProductCaption, style);
+  return MessageBoxA(owner, text, kProductCaption, style);
+}
+
+void SetMessageBoxHook(MessageBoxHook hook) { g_hook = hook; }

@@ -1,0 +1,120 @@
+#include "win32/Recorders.h"
+
+#include <cstdio>
+
+#include "app/MessageBox.h"
+#include "app/Settings.h"
+#include "app/Startup.h"
+#include "app/VideoWindow.h"
+#include "hw/PortIo.h"
+#include "resource.h"
+
+namespace {
+
+std::vector<RecordedMessage> g_messages;
+
+int RecordMessage(HWND owner, const char* text, const char* caption, UINT style) {
+  g_messages.push_back({owner, text ? text : "", caption ? caption : "", style});
+  return IDOK;
+}
+
+std::function<void()> g_inLoop;
+
+void CALLBACK InLoopTimer(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  if (g_inLoop) {
+    g_inLoop();
+  } else if (VideoWindow.Window) {
+    SendMessageA(VideoWindow.Window, WM_COMMAND, ID_EXIT, 0);
+  }
+}
+
+void DrainQueue() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message != WM_QUIT) DispatchMessageA(&msg);
+  }
+}
+
+}  // namespace
+
+void InstallMessageRecorder() { SetMessageBoxHook(RecordMessage); }
+std::vector<RecordedMessage>& RecordedMessages() { return g_messages; }
+
+TestBoard::TestBoard(const SimScenario& scenario)
+    : board_(std::make_unique<SimBoard>(scenario, clock_)) {
+  InstallPortIo(board_.get());
+}
+
+TestBoard::~TestBoard() { InstallPortIo(nullptr); }
+
+void ResetProgramState() {
+  if (Startup.LogoWindow) DestroyWindow(Startup.LogoWindow);
+  if (VideoWindow.Window && IsWindow(VideoWindow.Window)) DestroyWindow(VideoWindow.Window);
+  DrainQueue();
+  Startup = StartupState{};
+  VideoWindow = VideoWindowState{};
+  Settings = SettingsData{};
+  g_messages.clear();
+}
+
+int RunProgram(std::function<void()> inLoop) {
+  g_inLoop = std::move(inLoop);
+  // A thread timer fires only from inside a message loop, i.e. once start-up reached it.
+  SetTimer(nullptr, 0, 10, InLoopTimer);
+  const int code = RunApplication(GetModuleHandleA(nullptr), SW_SHOWNORMAL);
+  g_inLoop = nullptr;
+  return code;
+}
+
+ScopedDirectXVersion::ScopedDirectXVersion(const char* version) {
+  HKEY key = nullptr;
+  RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\DirectX", 0, nullptr, 0,
+                  KEY_ALL_ACCESS, nullptr, &key, nullptr);
+  DWORD size = 0;
+  if (RegQueryValueExA(key, "Version", nullptr, &savedType_, nullptr, &size) == ERROR_SUCCESS) {
+    saved_.resize(size);
+    RegQueryValueExA(key, "Version", nullptr, &savedType_, saved_.data(), &size);
+    hadValue_ = true;
+  }
+  if (version) {
+    RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
+                   static_cast<DWORD>(strlen(version) + 1));
+  } else {
+    RegDeleteValueA(key, "Version");
+  }
+  RegCloseKey(key);
+}
+
+ScopedDirectXVersion::~ScopedDirectXVersion() {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\DirectX", 0, KEY_ALL_ACCESS, &key) !=
+      ERROR_SUCCESS)
+    return;
+  if (hadValue_) {
+    RegSetValueExA(key, "Version", 0, savedType_, saved_.data(), static_cast<DWORD>(saved_.size()));
+  } else {
+    RegDeleteValueA(key, "Version");
+  }
+  RegCloseKey(key);
+}
+
+std::string TempPath(const char* name) {
+  char dir[MAX_PATH];
+  GetTempPathA(MAX_PATH, dir);
+  return std::string(dir) + name;
+}
+
+std::vector<std::string> ReadLines(const std::string& path) {
+  std::vector<std::string> lines;
+  if (FILE* f = std::fopen(path.c_str(), "r")) {
+    char buf[1024];
+    while (std::fgets(buf, sizeof buf, f)) {
+      std::string line(buf);
+      while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+      lines.push_back(line);
+    }
+    std::fclose(f);
+  }
+  return lines;
+}
