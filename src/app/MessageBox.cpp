@@ -9,4 +9,6 @@ int ShowProductMessage(HWND owner, const char* text, UINT style) {
   return MessageBoxA(owner, text, kProductCaption, style);
 }
 
-void SetMessageBoxHook(MessageBoxHook hook) { g_hook = hook; }
+void SetMessageBoxHook(MessageBoxHook hook) {
+  g_hook = hook;
+}

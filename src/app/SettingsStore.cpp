@@ -4,5 +4,7 @@
 
 // The registry image joins here; until then every run starts from the first-run values
 // and nothing is written.
-void LoadSettings() { Settings = DefaultSettings(); }
+void LoadSettings() {
+  Settings = DefaultSettings();
+}
 void SaveSettings() {}

@@ -42,7 +42,9 @@ void HideLogo() {
 
 }  // namespace
 
-bool IsFirstInstance() { return FindWindowA(kVideoWindowClass, nullptr) == nullptr; }
+bool IsFirstInstance() {
+  return FindWindowA(kVideoWindowClass, nullptr) == nullptr;
+}
 
 bool CheckDirectXVersion() {
   HKEY key = nullptr;
@@ -51,8 +53,8 @@ bool CheckDirectXVersion() {
   }
   char version[80] = {};
   DWORD size = sizeof version;
-  const LONG status = RegQueryValueExA(key, "Version", nullptr, nullptr,
-                                       reinterpret_cast<BYTE*>(version), &size);
+  const LONG status =
+      RegQueryValueExA(key, "Version", nullptr, nullptr, reinterpret_cast<BYTE*>(version), &size);
   RegCloseKey(key);
   if (status != ERROR_SUCCESS) return false;
   // The value need not be terminated: never read past what the registry returned.
@@ -82,11 +84,12 @@ void CreateLogoWindow(HINSTANCE instance) {
   wc.lpszClassName = kLogoClass;
   RegisterClassA(&wc);  // already registered by an earlier start in this process: fine
 
-  Startup.LogoWindow = CreateWindowExA(
-      WS_EX_TOPMOST, kLogoClass, nullptr, WS_POPUP | WS_DLGFRAME,
-      (screenWidth - Startup.LogoWidth) / 2, (screenHeight - Startup.LogoHeight) / 2,
-      Startup.LogoWidth + 2 * GetSystemMetrics(SM_CXDLGFRAME),
-      Startup.LogoHeight + 2 * GetSystemMetrics(SM_CYDLGFRAME), nullptr, nullptr, instance, nullptr);
+  Startup.LogoWindow = CreateWindowExA(WS_EX_TOPMOST, kLogoClass, nullptr, WS_POPUP | WS_DLGFRAME,
+                                       (screenWidth - Startup.LogoWidth) / 2,
+                                       (screenHeight - Startup.LogoHeight) / 2,
+                                       Startup.LogoWidth + 2 * GetSystemMetrics(SM_CXDLGFRAME),
+                                       Startup.LogoHeight + 2 * GetSystemMetrics(SM_CYDLGFRAME),
+                                       nullptr, nullptr, instance, nullptr);
   if (Startup.LogoWindow) {
     ShowWindow(Startup.LogoWindow, SW_SHOWNORMAL);
     UpdateWindow(Startup.LogoWindow);
@@ -99,17 +102,19 @@ void PaintLogo(HWND window) {
   const HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
   HRSRC found = FindResourceA(instance, MAKEINTRESOURCEA(kLogoBitmapId), MAKEINTRESOURCEA(2));
   HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
-  const auto* header = loaded ? static_cast<const BITMAPINFOHEADER*>(LockResource(loaded)) : nullptr;
+  const auto* header =
+      loaded ? static_cast<const BITMAPINFOHEADER*>(LockResource(loaded)) : nullptr;
   if (header) {
     const WORD colours = LOWORD(header->biClrUsed);
-    const auto* table = reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const BYTE*>(header) +
-                                                         header->biSize);
+    const auto* table =
+        reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const BYTE*>(header) + header->biSize);
     std::vector<BYTE> paletteBytes(sizeof(LOGPALETTE) + colours * sizeof(PALETTEENTRY));
     auto* palette = reinterpret_cast<LOGPALETTE*>(paletteBytes.data());
     palette->palVersion = 0x300;
     palette->palNumEntries = colours;
     for (WORD i = 0; i < colours; ++i) {
-      palette->palPalEntry[i] = PALETTEENTRY{table[i].rgbRed, table[i].rgbGreen, table[i].rgbBlue, 0};
+      palette->palPalEntry[i] =
+          PALETTEENTRY{table[i].rgbRed, table[i].rgbGreen, table[i].rgbBlue, 0};
     }
     HPALETTE hpal = CreatePalette(palette);
     HPALETTE old = hpal ? SelectPalette(dc, hpal, FALSE) : nullptr;

@@ -70,8 +70,8 @@ bool CreateVideoWindow(HINSTANCE instance, int) {
   wc.lpszClassName = kVideoWindowClass;
   if (!RegisterClassA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
 
-  HWND window = CreateWindowExA(0, kVideoWindowClass, kVideoWindowTitle, kStyleCreation, 0, 0, 0,
-                                0, nullptr, nullptr, instance, nullptr);
+  HWND window = CreateWindowExA(0, kVideoWindowClass, kVideoWindowTitle, kStyleCreation, 0, 0, 0, 0,
+                                nullptr, nullptr, instance, nullptr);
   if (!window) return false;
   // The context menu (resource 124) joins here.
   ShowWindow(window, SW_SHOWNORMAL);

@@ -19,7 +19,9 @@ constexpr uint8_t kInputComposite = 0xD3;  // mode 3: the composite socket
 constexpr uint8_t kInputTuner = 0xD0;      // mode 0: composite fed by the tuner
 constexpr uint8_t kOutputOff = 0x84;
 
-void WriteDecoder(uint8_t reg, uint8_t value) { I2cWriteRegister(kDecoderAddress, reg, value); }
+void WriteDecoder(uint8_t reg, uint8_t value) {
+  I2cWriteRegister(kDecoderAddress, reg, value);
+}
 
 struct DetectionTrial {
   uint32_t standard;
@@ -86,16 +88,34 @@ void DecoderSetStandard(uint32_t standard) {
   WriteDecoder(kRegChromaControl, set.chrominance);
 }
 
-void DecoderSelectSVideo() { WriteDecoder(kRegInputControl, kInputSVideo); }
-void DecoderSelectComposite() { WriteDecoder(kRegInputControl, kInputComposite); }
-void DecoderSelectTunerVideo() { WriteDecoder(kRegInputControl, kInputTuner); }
-void DecoderSetBrightness(uint8_t value) { WriteDecoder(kRegBrightness, value); }
-void DecoderSetContrast(uint8_t value) { WriteDecoder(kRegContrast, value); }
-void DecoderSetSaturation(uint8_t value) { WriteDecoder(kRegSaturation, value); }
-void DecoderSetHue(uint8_t value) { WriteDecoder(kRegHue, value); }
-void DecoderDisableOutput() { WriteDecoder(kRegOutputControl, kOutputOff); }
+void DecoderSelectSVideo() {
+  WriteDecoder(kRegInputControl, kInputSVideo);
+}
+void DecoderSelectComposite() {
+  WriteDecoder(kRegInputControl, kInputComposite);
+}
+void DecoderSelectTunerVideo() {
+  WriteDecoder(kRegInputControl, kInputTuner);
+}
+void DecoderSetBrightness(uint8_t value) {
+  WriteDecoder(kRegBrightness, value);
+}
+void DecoderSetContrast(uint8_t value) {
+  WriteDecoder(kRegContrast, value);
+}
+void DecoderSetSaturation(uint8_t value) {
+  WriteDecoder(kRegSaturation, value);
+}
+void DecoderSetHue(uint8_t value) {
+  WriteDecoder(kRegHue, value);
+}
+void DecoderDisableOutput() {
+  WriteDecoder(kRegOutputControl, kOutputOff);
+}
 
-uint8_t DecoderReadStatus() { return I2cReadRegister(kDecoderAddress, kDecoderStatusRegister); }
+uint8_t DecoderReadStatus() {
+  return I2cReadRegister(kDecoderAddress, kDecoderStatusRegister);
+}
 
 bool DecoderDetectSignal(uint32_t& videoStandard, uint32_t& videoConnector) {
   for (const DetectionTrial& trial : kDetectionTrials) {

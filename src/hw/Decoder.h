@@ -72,9 +72,15 @@ uint8_t DecoderReadStatus();
 bool DecoderDetectSignal(uint32_t& videoStandard, uint32_t& videoConnector);
 
 // Picture settings (0..255) to register values.
-constexpr uint8_t BrightnessRegisterValue(uint32_t setting) { return setting & 0xFF; }
-constexpr uint8_t ContrastRegisterValue(uint32_t setting) { return (setting & 0xFF) / 2; }
-constexpr uint8_t SaturationRegisterValue(uint32_t setting) { return (setting & 0xFF) / 2; }
+constexpr uint8_t BrightnessRegisterValue(uint32_t setting) {
+  return setting & 0xFF;
+}
+constexpr uint8_t ContrastRegisterValue(uint32_t setting) {
+  return (setting & 0xFF) / 2;
+}
+constexpr uint8_t SaturationRegisterValue(uint32_t setting) {
+  return (setting & 0xFF) / 2;
+}
 // A signed offset with 128 as neutral: the setting with bit 7 inverted.
 constexpr uint8_t HueRegisterValue(uint32_t setting) {
   return static_cast<uint8_t>(setting >= 128 ? setting - 128 : setting + 128);

@@ -30,7 +30,9 @@ void SetBusLines(uint8_t lines) {
   BusDelay();
 }
 
-uint8_t ReadBusLines() { return static_cast<uint8_t>(ReadExtRegister(kBusInputRegister) >> 2); }
+uint8_t ReadBusLines() {
+  return static_cast<uint8_t>(ReadExtRegister(kBusInputRegister) >> 2);
+}
 
 void WaitClockHigh() {
   for (int i = 0; i < kConditionWaitReads; ++i) {
@@ -149,7 +151,7 @@ bool I2cProbe(uint8_t address) {
 
   SetBusLines(0x10);
   SetBusLines(0x20);
-  // This wait shares the acknowledge's counter from here on.
+  // Fresh count for the clock wait; the STOP below goes on with what it leaves.
   counter = kProbeWaitReads;
   for (;;) {
     if (ReadBusLines() & kReadScl) break;

@@ -15,9 +15,19 @@ PortIo* g_port = &g_floating;
 
 }  // namespace
 
-void InstallPortIo(PortIo* io) { g_port = io ? io : &g_floating; }
-PortIo* InstalledPortIo() { return g_port == &g_floating ? nullptr : g_port; }
+void InstallPortIo(PortIo* io) {
+  g_port = io ? io : &g_floating;
+}
+PortIo* InstalledPortIo() {
+  return g_port == &g_floating ? nullptr : g_port;
+}
 
-void PortWrite(uint16_t port, uint8_t value) { g_port->PortWrite(port, value); }
-uint8_t PortRead(uint16_t port) { return g_port->PortRead(port); }
-void PortSleep(uint32_t ms) { g_port->SleepMs(ms); }
+void PortWrite(uint16_t port, uint8_t value) {
+  g_port->PortWrite(port, value);
+}
+uint8_t PortRead(uint16_t port) {
+  return g_port->PortRead(port);
+}
+void PortSleep(uint32_t ms) {
+  g_port->SleepMs(ms);
+}

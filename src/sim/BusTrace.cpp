@@ -15,7 +15,9 @@ void BusTrace::Emit() {
   open_ = false;
 }
 
-void BusTrace::Flush() { Emit(); }
+void BusTrace::Flush() {
+  Emit();
+}
 
 void BusTrace::OnLines(double nowMs, bool scl, bool sda) {
   const bool wasScl = lastScl_;

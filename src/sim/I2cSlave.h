@@ -28,12 +28,12 @@ class I2cSlave {
 
  private:
   enum class State {
-    Idle,       // no transfer, or not addressed: wait for START
-    Address,    // shifting in the address byte
-    AckOut,     // acknowledging (address or written byte) during the ninth clock
-    Write,      // shifting in a data byte
-    Read,       // shifting out a data byte
-    ReadAck,    // the master's acknowledge clock after a read byte
+    Idle,     // no transfer, or not addressed: wait for START
+    Address,  // shifting in the address byte
+    AckOut,   // acknowledging (address or written byte) during the ninth clock
+    Write,    // shifting in a data byte
+    Read,     // shifting out a data byte
+    ReadAck,  // the master's acknowledge clock after a read byte
   };
 
   void Drive(bool released) { sdaReleased_ = released; }

@@ -142,4 +142,6 @@ uint8_t SimBoard::PortRead(uint16_t port) {
   }
 }
 
-void SimBoard::SleepMs(uint32_t ms) { clock_.SleepMs(ms); }
+void SimBoard::SleepMs(uint32_t ms) {
+  clock_.SleepMs(ms);
+}

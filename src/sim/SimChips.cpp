@@ -91,7 +91,9 @@ bool SimTuner::AcceptsAddress(uint8_t address) {
   return (write == 0xC0 && atC0_) || (write == 0xC2 && atC2_);
 }
 
-void SimTuner::OnAddressed(uint8_t) { byteIndex_ = 0; }
+void SimTuner::OnAddressed(uint8_t) {
+  byteIndex_ = 0;
+}
 
 bool SimTuner::OnWriteByte(uint8_t value) {
   if (byteIndex_ < 4) bytes_[byteIndex_] = value;
@@ -105,7 +107,9 @@ bool SimTuner::OnWriteByte(uint8_t value) {
   return true;
 }
 
-double SimTuner::OscillatorHz() const { return divider_ * kStepHz; }
+double SimTuner::OscillatorHz() const {
+  return divider_ * kStepHz;
+}
 
 uint8_t SimTuner::Status() const {
   const int station = stationAt_ ? stationAt_(OscillatorHz()) : 0;

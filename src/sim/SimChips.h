@@ -22,9 +22,7 @@ class RegisterFileSlave : public I2cSlave {
   void ClearWriteLog() { writeLog_.clear(); }
 
  protected:
-  bool AcceptsAddress(uint8_t address) override {
-    return present_ && (address & 0xFE) == address_;
-  }
+  bool AcceptsAddress(uint8_t address) override { return present_ && (address & 0xFE) == address_; }
   void OnAddressed(uint8_t address) override { expectSubaddress_ = (address & 1) == 0; }
   bool OnWriteByte(uint8_t value) override;
   uint8_t OnReadByte() override;

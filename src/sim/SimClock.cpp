@@ -9,4 +9,6 @@ double RealClock::NowMs() const {
       .count();
 }
 
-void RealClock::SleepMs(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void RealClock::SleepMs(uint32_t ms) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}

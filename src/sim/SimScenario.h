@@ -11,12 +11,12 @@ constexpr int kNoSource = -1;
 struct SimScenario {
   bool decoderPresent = true;
   int decoderDeafAddressings = 0;  // addressings the decoder ignores after power-up
-  int tuner = 1;                // 1: answers at 0xC0 and 0xC2; 2: only 0xC0; 0: absent
-  int compositeStandard = 0;    // a VideoStandard value, or kNoSource
+  int tuner = 1;                   // 1: answers at 0xC0 and 0xC2; 2: only 0xC0; 0: absent
+  int compositeStandard = 0;       // a VideoStandard value, or kNoSource
   int svideoStandard = kNoSource;
-  bool stuckScl = false;        // line held low by a fault on the board
+  bool stuckScl = false;  // line held low by a fault on the board
   bool stuckSda = false;
-  std::string busTrace;         // file every bus transaction is appended to; empty: none
+  std::string busTrace;  // file every bus transaction is appended to; empty: none
 };
 
 // "NTSC-M" .. "PAL-4.43" give 0..6, "none" gives kNoSource; anything else nothing.

@@ -38,15 +38,21 @@ void DrainQueue() {
 
 }  // namespace
 
-void InstallMessageRecorder() { SetMessageBoxHook(RecordMessage); }
-std::vector<RecordedMessage>& RecordedMessages() { return g_messages; }
+void InstallMessageRecorder() {
+  SetMessageBoxHook(RecordMessage);
+}
+std::vector<RecordedMessage>& RecordedMessages() {
+  return g_messages;
+}
 
 TestBoard::TestBoard(const SimScenario& scenario)
     : board_(std::make_unique<SimBoard>(scenario, clock_)) {
   InstallPortIo(board_.get());
 }
 
-TestBoard::~TestBoard() { InstallPortIo(nullptr); }
+TestBoard::~TestBoard() {
+  InstallPortIo(nullptr);
+}
 
 void ResetProgramState() {
   if (Startup.LogoWindow) DestroyWindow(Startup.LogoWindow);
@@ -69,8 +75,8 @@ int RunProgram(std::function<void()> inLoop) {
 
 ScopedDirectXVersion::ScopedDirectXVersion(const char* version) {
   HKEY key = nullptr;
-  RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\DirectX", 0, nullptr, 0,
-                  KEY_ALL_ACCESS, nullptr, &key, nullptr);
+  RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\DirectX", 0, nullptr, 0, KEY_ALL_ACCESS,
+                  nullptr, &key, nullptr);
   DWORD size = 0;
   if (RegQueryValueExA(key, "Version", nullptr, &savedType_, nullptr, &size) == ERROR_SUCCESS) {
     saved_.resize(size);

@@ -114,9 +114,15 @@ TEST_F(StartupTest, DirectXVersionStrings) {
     bool passes;
   };
   const Case cases[] = {
-      {"4.05.00.0616", true}, {"4.04.00.0068", false}, {"4.06.02.0436", true},
-      {"4.09.00.0904", true}, {"4.05", true},          {"4.0", false},
-      {"", false},            {"4.x5.00", false},      {"10.0", false},
+      {"4.05.00.0616", true},
+      {"4.04.00.0068", false},
+      {"4.06.02.0436", true},
+      {"4.09.00.0904", true},
+      {"4.05", true},
+      {"4.0", false},
+      {"", false},
+      {"4.x5.00", false},
+      {"10.0", false},
       {nullptr, false},
   };
   for (const Case& c : cases) {

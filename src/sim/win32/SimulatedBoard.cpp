@@ -45,7 +45,8 @@ SimScenario LoadSimScenario() {
     return scenario;
   }
   if (auto v = ReadDword(key, "Decoder")) scenario.decoderPresent = *v != 0;
-  if (auto v = ReadDword(key, "DecoderLate")) scenario.decoderDeafAddressings = static_cast<int>(*v);
+  if (auto v = ReadDword(key, "DecoderLate"))
+    scenario.decoderDeafAddressings = static_cast<int>(*v);
   if (auto v = ReadDword(key, "Tuner"); v && *v <= 2) scenario.tuner = static_cast<int>(*v);
   if (auto v = ReadString(key, "Composite")) {
     if (auto s = ParseSourceStandard(*v)) scenario.compositeStandard = *s;
@@ -73,4 +74,6 @@ void PowerDownSimulatedBoard() {
   g_clock.reset();
 }
 
-SimBoard* SimulatedBoard() { return g_board.get(); }
+SimBoard* SimulatedBoard() {
+  return g_board.get();
+}

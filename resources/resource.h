@@ -1,0 +1,45 @@
+// Resource ids shared by lumetra.rc and the program; plain #defines so the resource
+// compiler can read this file too.
+#ifndef LUMETRA_RESOURCE_H
+#define LUMETRA_RESOURCE_H
+
+#define IDR_ACCELERATORS 108
+#define IDB_LOGO 153
+#define IDI_LUMETRA 154
+
+// Commands: menu items, panel buttons and accelerator keys all send these to the
+// video window.
+#define ID_ABOUT 40001
+#define ID_VIDEO_FORMAT 40002
+#define ID_VIDEO_SOURCE 40003
+#define ID_EXIT 40004
+#define ID_FULL_SCREEN 40010
+#define ID_CAPTURE_FRAME 40011
+#define ID_CAPTURE_VIDEO 40012
+#define ID_SET_CAPTURE_FILE 40017
+#define ID_SINGLE_FRAME 40018
+#define ID_VIDEO 40019
+#define ID_LIVE_VIDEO_MODE 40020
+#define ID_CAPTURE_MODE 40021
+#define ID_CTRL_V 40022
+#define ID_CTRL_C 40023
+#define ID_FRAMES 40024
+#define ID_FRAMES_KEY 40025
+#define ID_CHANNEL_UP 40026
+#define ID_CHANNEL_DOWN 40027
+#define ID_AUTOSCAN 40028
+#define ID_DIGIT_1 40029
+#define ID_DIGIT_2 40030
+#define ID_DIGIT_3 40031
+#define ID_DIGIT_4 40032
+#define ID_DIGIT_5 40033
+#define ID_DIGIT_6 40034
+#define ID_DIGIT_7 40035
+#define ID_DIGIT_8 40036
+#define ID_DIGIT_9 40037
+#define ID_DIGIT_0 40038
+#define ID_ENTER 40039
+#define ID_PANEL 40053
+#define ID_LEAVE_FULL_SCREEN 40057
+
+#endif  // LUMETRA_RESOURCE_H

@@ -1,0 +1,72 @@
+# Sourced by the scripts: a Wine prefix of the project's own under build/, a virtual
+# desktop of fixed size inside it, and a private X display when asked for one.
+root=${root:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
+export WINEPREFIX="$root/build/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono/Gecko installers on first boot
+if [[ -x /usr/lib/wine/wine64 ]]; then
+  WINE=/usr/lib/wine/wine64
+  WINESERVER=/usr/lib/wine/wineserver
+else
+  WINE=$(command -v wine64 || command -v wine)
+  WINESERVER=$(command -v wineserver)
+fi
+DESKTOP_SIZE=${DESKTOP_SIZE:-1024x768}
+XVFB_PID=""
+
+# Starts Xvfb on a free display number and exports DISPLAY.
+start_xvfb() {
+  local n
+  for n in $(seq 90 140); do
+    [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] && continue
+    Xvfb ":$n" -screen 0 "${DESKTOP_SIZE}x24" -nolisten tcp >/dev/null 2>&1 &
+    XVFB_PID=$!
+    for _ in $(seq 50); do
+      [[ -e /tmp/.X11-unix/X$n ]] && break
+      sleep 0.1
+    done
+    if kill -0 "$XVFB_PID" 2>/dev/null; then
+      export DISPLAY=":$n"
+      return 0
+    fi
+  done
+  echo "cannot start Xvfb" >&2
+  return 1
+}
+
+stop_xvfb() {
+  [[ -n "$XVFB_PID" ]] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
+  XVFB_PID=""
+  return 0
+}
+
+# Boots the prefix once and keeps every window inside one virtual desktop: no window
+# manager is involved, so showing and hiding windows costs no X round trips.
+prepare_prefix() {
+  if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
+    echo "wine: creating prefix $WINEPREFIX"
+    "$WINE" wineboot -i >/dev/null 2>&1 || true
+    "$WINESERVER" -w
+  fi
+  if ! grep -q '"Desktop"="Default"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+    "$WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+    "$WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$DESKTOP_SIZE" /f >/dev/null 2>&1
+    "$WINESERVER" -w
+  fi
+}
+
+# Keeps the server and Wine's own services running for the whole session. The services
+# are started here with their output going nowhere: started by a later command they
+# would inherit its stdout and hold a pipe open after the command itself has ended.
+start_wine_session() {
+  "$WINESERVER" -p >/dev/null 2>&1 || true
+  "$WINE" cmd /c exit >/dev/null 2>&1 </dev/null || true
+}
+stop_wine_session() { "$WINESERVER" -k >/dev/null 2>&1 || true; }
+
+# A unix path as the program sees it.
+winpath() { echo "Z:${1//\//\\}"; }
+
+simulator_reset() { "$WINE" reg delete 'HKCU\Software\QUENDA\Simulator' /f >/dev/null 2>&1 || true; }
+simulator_dword() { "$WINE" reg add 'HKCU\Software\QUENDA\Simulator' /v "$1" /t REG_DWORD /d "$2" /f >/dev/null; }
+simulator_string() { "$WINE" reg add 'HKCU\Software\QUENDA\Simulator' /v "$1" /t REG_SZ /d "$2" /f >/dev/null; }

@@ -1,0 +1,133 @@
+#!/usr/bin/env bash
+# End-to-end checks of the real lumetra.exe under Wine, driven from outside with
+# lumctl.exe and judged by the bus trace, the message boxes and the exit codes.
+# Expects DISPLAY and the Wine prefix to be ready (scripts/test does both).
+# Writes "<passed> <failed>" to the file given as $1.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+source "$root/scripts/lib/wine.sh"
+counts=${1:-/dev/null}
+work="$root/build/e2e"
+rm -rf "$work"
+mkdir -p "$work"
+exe="$root/build/win/lumetra.exe"
+# Console output of Windows programs ends its lines with CR LF.
+ctl() { "$WINE" "$root/build/win/lumctl.exe" "$@" | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+
+pass=0
+fail=0
+check() {  # description, command...
+  local what=$1; shift
+  if "$@"; then
+    pass=$((pass + 1)); echo "  ok   $what"
+  else
+    fail=$((fail + 1)); echo "  FAIL $what"
+  fi
+}
+
+# Starts the program in the background; its exit code lands in $work/<tag>.rc.
+start() {  # tag
+  ( "$WINE" "$exe" >/dev/null 2>&1; echo $? >"$work/$1.rc" ) &
+}
+wait_rc() {  # tag, timeout seconds -> prints the exit code
+  local i
+  for i in $(seq $(( $2 * 10 ))); do
+    [[ -s "$work/$1.rc" ]] && { cat "$work/$1.rc"; return 0; }
+    sleep 0.1
+  done
+  echo timeout
+}
+body() { tr -d '\r' <"$1" | sed 's/^[0-9]*\.[0-9]\{3\} //'; }
+tr_has() { grep -qxF -- "$2" <(body "$1"); }
+
+echo "-- start-up on the default board, bus trace, Exit"
+simulator_reset
+trace="$work/trace-default.txt"
+simulator_string BusTrace "$(winpath "$trace")"
+start default
+check "video window appears" ctl wait-window QUENDALUMETRA 15000
+ctl wait-window QUENDALUMETRA 1000 >"$work/default.window"
+check "client area 352x240" grep -q 'client=352x240' "$work/default.window"
+ctl command QUENDALUMETRA 40004 >/dev/null
+check "Exit ends the program with code 0" test "$(wait_rc default 15)" = 0
+check "trace starts with the probe at 48" test "$(body "$trace" | head -n1)" = "S 48+ P"
+expected_init=$(printf '%s\n' "S 48+ 01+ 00+ P" "S 48+ 02+ D3+ P" "S 48+ 03+ 23+ P" "S 48+ 04+ 00+ P" \
+  "S 48+ 05+ 00+ P" "S 48+ 08+ 48+ P" "S 48+ 09+ 10+ P" "S 48+ 0A+ 80+ P" "S 48+ 0B+ 47+ P" \
+  "S 48+ 0C+ 40+ P" "S 48+ 0D+ 00+ P" "S 48+ 0E+ 01+ P" "S 48+ 0F+ 00+ P" "S 48+ 10+ C8+ P" \
+  "S 48+ 11+ 0C+ P" "S 48+ 12+ 80+ P")
+check "16 initialisation writes in table order" test "$(body "$trace" | sed -n '2,17p')" = "$expected_init"
+expected_detect=$(printf '%s\n' "S 48+ 08+ 48+ P" "S 48+ 09+ 10+ P" "S 48+ 0E+ 01+ P" \
+  "S 48+ 02+ D3+ P" "S 48+ 1F+ Sr 49+ r21 P")
+check "first detection trial accepted on one status read" test "$(body "$trace" | sed -n '18,22p')" = "$expected_detect"
+check "decoder output off is the last decoder transaction" \
+  test "$(body "$trace" | grep ' 48+ ' | tail -n1)" = "S 48+ 11+ 84+ P"
+check "timestamps have three decimals and never go back" \
+  awk '{sub(/\r$/, "")} !/^[0-9]+\.[0-9][0-9][0-9] S/ {exit 1} $1 + 0 < last {exit 1} {last = $1 + 0}' "$trace"
+
+echo "-- no decoder"
+simulator_reset
+simulator_dword Decoder 0
+( ctl no-window QUENDALUMETRA 6000 >"$work/nowindow.out"; echo $? >"$work/nowindow.rc" ) &
+start nodecoder
+ctl msgbox "Corvan Telvista" 15000 >"$work/nodecoder.box"
+check "decoder message text" grep -qxF \
+  "text=Your display card doesn't have a SAA7111A EVIP.\\nA SAA7111A EVIP is required for this application to run." \
+  "$work/nodecoder.box"
+check "message has the hand icon" grep -qxE 'icon=(hand|present)' "$work/nodecoder.box"
+check "exit code 0" test "$(wait_rc nodecoder 15)" = 0
+check "no second message box" test "$(ctl count-msgbox "Corvan Telvista" 1000 | tr -dc 0-9)" = 0
+wait
+check "no video window ever appeared" test "$(cat "$work/nowindow.rc")" = 0
+
+echo "-- second instance"
+simulator_reset
+start first
+ctl wait-window QUENDALUMETRA 15000 >/dev/null
+start second
+ctl msgbox "Corvan Telvista" 15000 >"$work/second.box"
+check "instance message" grep -qxF \
+  "text=Another Lumetra is running.\\nYou cannot run two Lumetra simultaneously." "$work/second.box"
+check "second instance exits 0" test "$(wait_rc second 15)" = 0
+check "first instance still runs" ctl wait-window QUENDALUMETRA 1000
+ctl command QUENDALUMETRA 40004 >/dev/null
+check "first instance exits 0" test "$(wait_rc first 15)" = 0
+
+echo "-- PAL source on composite"
+simulator_reset
+trace="$work/trace-pal.txt"
+simulator_string BusTrace "$(winpath "$trace")"
+simulator_string Composite PAL-BGHI
+start pal
+ctl wait-window QUENDALUMETRA 15000 >/dev/null
+ctl wait-window QUENDALUMETRA 1000 >"$work/pal.window"
+check "client area 352x288" grep -q 'client=352x288' "$work/pal.window"
+ctl command QUENDALUMETRA 40004 >/dev/null
+wait_rc pal 15 >/dev/null
+check "steps 1 and 2 read five times each, step 3 accepts" \
+  test "$(body "$trace" | grep -c '^S 48+ 1F+ Sr 49+ r')" = 11
+check "accepted read reports colour at 50 Hz" tr_has "$trace" "S 48+ 1F+ Sr 49+ r01 P"
+check "PAL-BGHI set was the last standard written" \
+  test "$(body "$trace" | grep -E '^S 48\+ 08\+' | tail -n1)" = "S 48+ 08+ 08+ P"
+
+echo "-- no signal anywhere: stored standard"
+simulator_reset
+trace="$work/trace-none.txt"
+simulator_string BusTrace "$(winpath "$trace")"
+simulator_string Composite none
+start none
+ctl wait-window QUENDALUMETRA 15000 >/dev/null
+ctl command QUENDALUMETRA 40004 >/dev/null
+check "exit code 0" test "$(wait_rc none 15)" = 0
+check "two full detections: 28 status reads" test "$(body "$trace" | grep -c '^S 48+ 1F+ Sr 49+ r')" = 28
+
+echo "-- stuck clock line"
+simulator_reset
+simulator_dword StuckScl 1
+start stuck
+ctl msgbox "Corvan Telvista" 15000 >"$work/stuck.box"
+check "a stuck bus reads as a missing decoder" grep -q "^text=Your display card doesn't have" "$work/stuck.box"
+check "exit code 0" test "$(wait_rc stuck 15)" = 0
+
+simulator_reset
+echo "$pass $fail" >"$counts"
+echo "e2e: $pass passed, $fail failed"
