@@ -1,6 +1,6 @@
 #include "app/SettingsStore.h"
 
-#include "app/Settings.h"
+#include "shared/Settings.h"
 
 // The registry image joins here; until then every run starts from the first-run values
 // and nothing is written.

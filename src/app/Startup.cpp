@@ -6,7 +6,7 @@
 
 #include "app/DirectXVersion.h"
 #include "app/MessageBox.h"
-#include "app/Settings.h"
+#include "shared/Settings.h"
 #include "app/SettingsStore.h"
 #include "app/VideoWindow.h"
 #include "hw/Decoder.h"

@@ -1,6 +1,6 @@
 #include "app/VideoWindow.h"
 
-#include "app/Settings.h"
+#include "shared/Settings.h"
 #include "app/Startup.h"
 #include "hw/Decoder.h"
 #include "resource.h"

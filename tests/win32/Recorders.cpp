@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "app/MessageBox.h"
-#include "app/Settings.h"
+#include "shared/Settings.h"
 #include "app/Startup.h"
 #include "app/VideoWindow.h"
 #include "hw/PortIo.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/MessageBox.h"
-#include "app/Settings.h"
+#include "shared/Settings.h"
 #include "app/Startup.h"
 #include "app/VideoWindow.h"
 #include "hw/Decoder.h"
