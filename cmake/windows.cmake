@@ -2,8 +2,15 @@
 set(WIN_LINK_OPTIONS -static -static-libgcc -static-libstdc++)
 set(WIN_LIBS user32 gdi32 advapi32 comctl32 comdlg32 winmm)
 
+# 64-bit Windows aligns the stack to 16 bytes only, and GCC may spill 256-bit registers
+# there with aligned moves; have the assembler make every vector move unaligned.
+set_property(SOURCE ${CMAKE_SOURCE_DIR}/src/capture/KernelsAvx2.cpp APPEND PROPERTY
+  COMPILE_OPTIONS -Wa,-muse-unaligned-vector-move)
+
 file(GLOB APP_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/src/app/*.cpp
+  ${CMAKE_SOURCE_DIR}/src/ui/*.cpp
+  ${CMAKE_SOURCE_DIR}/src/display/*.cpp
   ${CMAKE_SOURCE_DIR}/src/sim/win32/*.cpp)
 list(REMOVE_ITEM APP_SOURCES ${CMAKE_SOURCE_DIR}/src/app/WinMain.cpp)
 

@@ -10,7 +10,9 @@
 #include "app/SettingsStore.h"
 #include "app/VideoWindow.h"
 #include "hw/Decoder.h"
+#include "hw/Audio.h"
 #include "hw/I2cBus.h"
+#include "hw/Tuner.h"
 
 StartupState Startup;
 
@@ -34,6 +36,12 @@ bool ProbeDecoder() {
     if (I2cProbe(kDecoderAddress)) return true;
   }
   return false;
+}
+
+// The autoscan looks only for key presses between slots, and takes the one it finds.
+bool TakeKeyPress() {
+  MSG msg;
+  return PeekMessageA(&msg, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE) != 0;
 }
 
 void HideLogo() {
@@ -167,12 +175,14 @@ void RestorePictureAndInput(bool detectionSucceeded) {
   DecoderSetContrast(ContrastRegisterValue(static_cast<uint32_t>(Settings.Contrast)));
   DecoderSetSaturation(SaturationRegisterValue(static_cast<uint32_t>(Settings.Saturation)));
   DecoderSetHue(HueRegisterValue(static_cast<uint32_t>(Settings.Hue)));
-  // Sound state (muted off, volume 245) and the main panel join here.
+  Audio.Muted = false;
+  Audio.Volume = kVolumeAtStart;
+  // The main panel is created here once it lands.
   if (detectionSucceeded) return;
 
   switch (Settings.VideoConnector) {
     case kConnectorSVideo:
-      // Audio routing for S-Video joins here (only when a tuner answers).
+      if (TunerPresent()) AudioSelectInput(kConnectorSVideo);
       DecoderSelectSVideo();
       break;
     case kConnectorComposite:
@@ -199,6 +209,8 @@ int RunApplication(HINSTANCE instance, int showCommand) {
     return 0;
   }
   Startup.Instance = instance;
+  // The channel display over the picture joins the tuner here with the on-screen display.
+  SetTunerHooks(TunerHooks{nullptr, TakeKeyPress});
   // The board driver's status block (for vsync waits) joins here.
 
   CreateLogoWindow(instance);

@@ -1,20 +1,255 @@
 #include "app/VideoWindow.h"
 
-#include "shared/Settings.h"
+#include "app/SettingsStore.h"
 #include "app/Startup.h"
+#include "hw/Audio.h"
 #include "hw/Decoder.h"
+#include "hw/Tuner.h"
 #include "resource.h"
+#include "shared/Settings.h"
+#include "ui/Panels.h"
 
 VideoWindowState VideoWindow;
+RECT ScreenRect = {0, 0, 0, 0};
 
 namespace {
 
-void EndProgram() {
-  // Muting the tuner's sound and releasing the display chain join here.
-  PostQuitMessage(0);
+bool TunerSelected() {
+  return Settings.VideoConnector == kConnectorTuner;
+}
+
+int FieldHeightForStandard(int fallback) {
+  if (!IsValidVideoStandard(Settings.VideoStandard)) return fallback;
+  return IsStandard240Line(static_cast<uint32_t>(Settings.VideoStandard)) ? 240 : 288;
+}
+
+void NotifyMainPanelOfSize() {
+  if (Panels.MainPanel) SendMessageA(Panels.MainPanel, kMsgVideoSizeChanged, 0, 0);
+}
+
+// Playback fits its picture to the client area here once playback lands.
+void PlaceVideo() {}
+
+// Erasing to the overlay colour key joins here with the display chain; until then
+// the window's white class background is what shows.
+void PaintColorKey(HWND) {}
+
+// The channel display over the picture joins here with the on-screen display.
+void ShowEnteredNumber(int) {}
+
+void EnterFullScreen(HWND window) {
+  if (Panels.TunerPanel) ShowWindow(Panels.TunerPanel, SW_MINIMIZE);
+  SetWindowLongA(window, GWL_STYLE, static_cast<LONG>(kStyleFullScreen));
+  ShowWindow(window, SW_SHOWMAXIMIZED);
+  SetWindowPos(window, nullptr, 0, 0, ScreenRect.right, ScreenRect.bottom, SWP_NOZORDER);
+  VideoWindow.SavedWidth = VideoWindow.PictureWidth;
+  VideoWindow.SavedHeight = VideoWindow.PictureHeight;
+  VideoWindow.FullScreen = 1;
+  VideoWindow.PanelShown = 0;
+  PlaceVideo();
+}
+
+void LeaveFullScreen(HWND window) {
+  SetWindowLongA(window, GWL_STYLE, static_cast<LONG>(kStyleLiveWindow));
+  // Twice: the first pass changes the frame, the second measures the new frame.
+  SizeVideoWindow(window, VideoWindow.SavedWidth, VideoWindow.SavedHeight);
+  SizeVideoWindow(window, VideoWindow.SavedWidth, VideoWindow.SavedHeight);
+  VideoWindow.FullScreen = 0;
+  PlaceVideo();
+  VideoWindow.PictureWidth = VideoWindow.SavedWidth;
+  VideoWindow.PictureHeight = VideoWindow.SavedHeight;
+  NotifyMainPanelOfSize();
+}
+
+void SwitchToCaptureMode(HWND window) {
+  if (VideoWindow.FullScreen) {
+    VideoWindow.SavedWidth = VideoWindow.SavedHeight = kSavedFromFullScreen;
+  } else {
+    VideoWindow.SavedWidth = VideoWindow.PictureWidth;
+    VideoWindow.SavedHeight = VideoWindow.PictureHeight;
+  }
+  SetWindowLongA(window, GWL_STYLE, static_cast<LONG>(kStyleCaptureMode));
+  VideoWindow.PictureWidth = 352;
+  VideoWindow.PictureHeight = FieldHeightForStandard(VideoWindow.PictureHeight);
+  // One pixel short first, so the window always goes through a real size change.
+  SizeVideoWindow(window, VideoWindow.PictureWidth - 1, VideoWindow.PictureHeight - 1);
+  SizeVideoWindow(window, VideoWindow.PictureWidth, VideoWindow.PictureHeight);
+  VideoWindow.ViewMode = kCaptureMode;
+  VideoWindow.FullScreen = 0;
+}
+
+void SwitchToLiveVideoMode(HWND window) {
+  SetWindowLongA(window, GWL_STYLE, static_cast<LONG>(kStyleLiveWindow));
+  if (VideoWindow.SavedWidth == kSavedFromFullScreen &&
+      VideoWindow.SavedHeight == kSavedFromFullScreen) {
+    SetWindowLongA(window, GWL_STYLE, static_cast<LONG>(kStyleFullScreen));
+    ShowWindow(window, SW_SHOWMAXIMIZED);
+    VideoWindow.SavedWidth = VideoWindow.PictureWidth;
+    VideoWindow.SavedHeight = VideoWindow.PictureHeight;
+    VideoWindow.FullScreen = 1;
+    VideoWindow.PictureWidth = ScreenRect.right;
+    VideoWindow.PictureHeight = ScreenRect.bottom;
+    SetWindowPos(window, nullptr, 0, 0, VideoWindow.PictureWidth, VideoWindow.PictureHeight,
+                 SWP_NOZORDER);
+  } else {
+    VideoWindow.PictureWidth = VideoWindow.SavedWidth;
+    VideoWindow.PictureHeight = VideoWindow.SavedHeight;
+    SizeVideoWindow(window, VideoWindow.PictureWidth, VideoWindow.PictureHeight);
+    SizeVideoWindow(window, VideoWindow.PictureWidth, VideoWindow.PictureHeight);
+    VideoWindow.FullScreen = 0;
+  }
+  VideoWindow.ViewMode = kLiveVideoMode;
+  PlaceVideo();
+}
+
+void StopEntryTimer(HWND window) {
+  if (VideoWindow.EntryTimerActive) {
+    VideoWindow.EntryTimerActive = 0;
+    KillTimer(window, kTimerChannelEntry);
+  }
+}
+
+void StartEntryTimer(HWND window) {
+  VideoWindow.EntryTimerActive = 1;
+  SetTimer(window, kTimerChannelEntry, kChannelEntryMs, nullptr);
+}
+
+// Keypad digits build a slot number 1..100; a single digit waits for the timer.
+void ChannelDigit(HWND window, int digit) {
+  if (digit != 0) {
+    if (VideoWindow.DigitCount == 0) {
+      VideoWindow.EnteredNumber = digit;
+      VideoWindow.DigitCount = 1;
+      StartEntryTimer(window);
+      ShowEnteredNumber(VideoWindow.EnteredNumber);
+    } else if (VideoWindow.DigitCount == 1) {
+      StopEntryTimer(window);
+      SelectChannel(VideoWindow.EnteredNumber * 10 + digit);
+      VideoWindow.DigitCount = 0;
+    }
+    return;
+  }
+  if (VideoWindow.DigitCount == 1) {
+    VideoWindow.EnteredNumber *= 10;
+    if (VideoWindow.EnteredNumber == 10) {
+      // "10" may still become 100.
+      VideoWindow.DigitCount = 2;
+      if (!VideoWindow.EntryTimerActive) StartEntryTimer(window);
+      ShowEnteredNumber(10);
+    } else {
+      StopEntryTimer(window);
+      SelectChannel(VideoWindow.EnteredNumber);
+      VideoWindow.DigitCount = 0;
+    }
+  } else if (VideoWindow.DigitCount == 2) {
+    StopEntryTimer(window);
+    SelectChannel(100);
+    VideoWindow.DigitCount = 0;
+  }
+}
+
+void EndChannelEntry(HWND window) {
+  if (!VideoWindow.EntryTimerActive) return;
+  VideoWindow.EntryTimerActive = 0;
+  KillTimer(window, kTimerChannelEntry);
+  SelectChannel(VideoWindow.EnteredNumber);
+  VideoWindow.DigitCount = 0;
+}
+
+void TogglePanelInFullScreen() {
+  HWND panel = Panels.MainPanel;
+  if (VideoWindow.PanelShown == 1 && panel && !IsIconic(panel)) {
+    VideoWindow.PanelShown = 0;
+    return;
+  }
+  if (panel) {
+    BringWindowToTop(panel);
+    ShowWindow(panel, SW_RESTORE);
+  }
+  VideoWindow.PanelShown = 1;
+}
+
+POINT ScreenPointFromLParam(HWND window, LPARAM lParam) {
+  POINT p = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+  ClientToScreen(window, &p);
+  return p;
+}
+
+void OnCommand(HWND window, int id) {
+  const int mode = VideoWindow.ViewMode;
+  switch (id) {
+    case ID_ABOUT:             // the About box joins here
+    case ID_VIDEO_FORMAT:      // the Video Format dialog joins here
+    case ID_VIDEO_SOURCE:      // the Video Source dialog joins here
+    case ID_SET_CAPTURE_FILE:  // the Set Capture File dialog joins here
+      break;
+    case ID_EXIT:
+      EndProgram();
+      break;
+    case ID_FULL_SCREEN:
+      if (mode == kLiveVideoMode && !VideoWindow.FullScreen) EnterFullScreen(window);
+      break;
+    case ID_CAPTURE_FRAME:
+    case ID_SINGLE_FRAME:
+      if (mode == kCaptureMode) {
+        // Still capture joins here.
+      }
+      break;
+    case ID_CAPTURE_VIDEO:
+    case ID_VIDEO:
+      if (mode == kCaptureMode) {
+        // Video capture joins here.
+      }
+      break;
+    case ID_LIVE_VIDEO_MODE:
+      if (mode != kLiveVideoMode) SwitchToLiveVideoMode(window);
+      break;
+    case ID_CAPTURE_MODE:
+      if (mode != kCaptureMode) SwitchToCaptureMode(window);
+      break;
+    case ID_FRAMES:
+    case ID_FRAMES_KEY:
+      if (mode == kCaptureMode) {
+        // The Capture Frames dialog joins here.
+      }
+      break;
+    case ID_CHANNEL_UP:
+      if (TunerSelected()) StepChannel(ChannelStep::Up);
+      break;
+    case ID_CHANNEL_DOWN:
+      if (TunerSelected()) StepChannel(ChannelStep::Down);
+      break;
+    case ID_AUTOSCAN:
+      if (TunerSelected()) TunerAutoScan();
+      break;
+    case ID_ENTER:
+      EndChannelEntry(window);
+      break;
+    case ID_PANEL:
+      if (TunerSelected()) {
+        // Creating the tuner panel joins here; once it exists the command toggles it.
+        if (HWND panel = Panels.TunerPanel)
+          ShowWindow(panel, IsIconic(panel) ? SW_RESTORE : SW_MINIMIZE);
+      }
+      break;
+    case ID_LEAVE_FULL_SCREEN:
+      if (VideoWindow.FullScreen) LeaveFullScreen(window);
+      break;
+    default:
+      if (id >= ID_DIGIT_1 && id <= ID_DIGIT_0 && TunerSelected()) {
+        ChannelDigit(window, id == ID_DIGIT_0 ? 0 : id - ID_DIGIT_1 + 1);
+      }
+      break;
+  }
 }
 
 }  // namespace
+
+void EndProgram() {
+  if (TunerSelected()) AudioMute();
+  // Releasing the display chain joins here.
+  PostQuitMessage(0);
+}
 
 void SizeVideoWindow(HWND window, int clientWidth, int clientHeight) {
   ShowWindow(window, SW_RESTORE);
@@ -38,21 +273,81 @@ LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_CREATE:
       VideoWindow.Window = window;
       VideoWindow.PictureWidth = 352;
-      if (IsValidVideoStandard(Settings.VideoStandard)) {
-        VideoWindow.PictureHeight =
-            IsStandard240Line(static_cast<uint32_t>(Settings.VideoStandard)) ? 240 : 288;
-      }
+      VideoWindow.PictureHeight = FieldHeightForStandard(VideoWindow.PictureHeight);
       SizeVideoWindow(window, VideoWindow.PictureWidth, VideoWindow.PictureHeight);
       PostMessageA(window, kMsgStartLiveVideo, 0, 0);
       return 0;
     case WM_DESTROY:
       EndProgram();
       return 0;
+    case WM_SIZE:
+      NotifyMainPanelOfSize();
+      PlaceVideo();
+      return 0;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      BeginPaint(window, &ps);
+      EndPaint(window, &ps);
+      PaintColorKey(window);
+      // The source options panel is drawn over the picture here once it lands.
+      return 0;
+    }
+    case WM_ENDSESSION:
+      if (wParam) {
+        // The loop may never run again: do everything the way out does, at once.
+        if (TunerSelected()) AudioMute();
+        SaveSettings();
+        DecoderDisableOutput();
+      }
+      return 0;
     case WM_COMMAND:
-      if (LOWORD(wParam) == ID_EXIT) EndProgram();
+      OnCommand(window, LOWORD(wParam));
+      return 0;
+    case WM_TIMER:
+      if (wParam == kTimerChannelEntry) {
+        EndChannelEntry(window);
+      } else if (wParam == kTimerChannelDisplay) {
+        KillTimer(window, kTimerChannelDisplay);
+        PaintColorKey(window);
+      } else {
+        // The overlay refresh tick joins here.
+      }
+      return 0;
+    case WM_MOUSEMOVE:
+      if (VideoWindow.Dragging) {
+        const POINT p = ScreenPointFromLParam(window, lParam);
+        RECT r;
+        GetWindowRect(window, &r);
+        MoveWindow(window, r.left + p.x - VideoWindow.DragPoint.x,
+                   r.top + p.y - VideoWindow.DragPoint.y, r.right - r.left, r.bottom - r.top, TRUE);
+        VideoWindow.DragPoint = p;
+      }
+      return 0;
+    case WM_LBUTTONDOWN:
+      if (VideoWindow.FullScreen) {
+        TogglePanelInFullScreen();
+      } else {
+        const POINT local = {static_cast<short>(LOWORD(lParam)),
+                             static_cast<short>(HIWORD(lParam))};
+        RECT client;
+        GetClientRect(window, &client);
+        if (PtInRect(&client, local)) {
+          VideoWindow.Dragging = 1;
+          VideoWindow.DragPoint = ScreenPointFromLParam(window, lParam);
+          SetCapture(window);
+        }
+      }
+      return 0;
+    case WM_LBUTTONUP:
+      VideoWindow.Dragging = 0;
+      ReleaseCapture();
+      return 0;
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+      if (VideoWindow.FullScreen) TogglePanelInFullScreen();
       return 0;
     case kMsgStartLiveVideo:
-      // Live video (video port, overlay and refresh timer) joins here.
+      // Live video (video port, overlay and the refresh timer) starts here with the display chain.
       return 0;
     default:
       return DefWindowProcA(window, message, wParam, lParam);
@@ -60,11 +355,15 @@ LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 }
 
 bool CreateVideoWindow(HINSTANCE instance, int) {
+  // The display chain measures the screen; until it does, the system metrics stand in.
+  if (ScreenRect.right == 0) {
+    ScreenRect = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  }
   WNDCLASSA wc = {};
   wc.style = CS_HREDRAW | CS_VREDRAW;
   wc.lpfnWndProc = VideoWindowProc;
   wc.hInstance = instance;
-  wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(kIconId));
+  wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_LUMETRA));
   wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
   wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
   wc.lpszClassName = kVideoWindowClass;
@@ -73,7 +372,9 @@ bool CreateVideoWindow(HINSTANCE instance, int) {
   HWND window = CreateWindowExA(0, kVideoWindowClass, kVideoWindowTitle, kStyleCreation, 0, 0, 0, 0,
                                 nullptr, nullptr, instance, nullptr);
   if (!window) return false;
-  // The context menu (resource 124) joins here.
+  HMENU menu = LoadMenuA(instance, MAKEINTRESOURCEA(IDR_CONTEXT_MENU));
+  VideoWindow.ContextMenu = menu ? GetSubMenu(menu, 0) : nullptr;
+  if (!VideoWindow.ContextMenu) return false;
   ShowWindow(window, SW_SHOWNORMAL);
   UpdateWindow(window);
   return true;

@@ -12,7 +12,8 @@ constexpr uint8_t kUnlockKey = 0x57;
 constexpr uint8_t kBusOut = 0x3F;
 constexpr uint8_t kBusIn = 0x3E;
 
-// Decoder input modes wired on this board: composite socket, S-Video, tuner.
+// Decoder input modes wired on this board: tuner, composite socket, S-Video.
+constexpr int kModeTuner = 0;
 constexpr int kModeComposite = 3;
 constexpr int kModeSVideo = 4;
 
@@ -26,7 +27,15 @@ SimBoard::SimBoard(const SimScenario& scenario, SimClock& clock)
   decoder_.SetSourceForInput([this](int mode) {
     if (mode == kModeComposite) return scenario_.compositeStandard;
     if (mode == kModeSVideo) return scenario_.svideoStandard;
-    return kNoSource;  // the tuner's picture arrives with the broadcast world
+    if (mode == kModeTuner) {
+      const BroadcastStation* station = TunedStation();
+      return station ? station->standard : kNoSource;
+    }
+    return kNoSource;
+  });
+  tuner_.SetStationAt([this](double oscillatorHz) {
+    const BroadcastStation* station = scenario_.broadcast.Receive(oscillatorHz);
+    return station ? station->strength : 0;
   });
   if (scenario_.decoderPresent) slaves_.push_back(&decoder_);
   if (scenario_.tuner == 1 || scenario_.tuner == 2) slaves_.push_back(&tuner_);
@@ -140,6 +149,10 @@ uint8_t SimBoard::PortRead(uint16_t port) {
     default:
       return 0xFF;
   }
+}
+
+const BroadcastStation* SimBoard::TunedStation() const {
+  return scenario_.broadcast.Receive(tuner_.OscillatorHz());
 }
 
 void SimBoard::SleepMs(uint32_t ms) {

@@ -36,6 +36,9 @@ class SimBoard final : public PortIo {
   SimAudio& Audio() { return audio_; }
   SimExpander& Expander() { return expander_; }
   std::mutex& Mutex() { return mutex_; }
+  // The station the tuner is tuned to, or nullptr between stations. It stays valid for the
+  // board's lifetime.
+  const BroadcastStation* TunedStation() const;
 
   // Levels on the wires (true = high) after the last change.
   bool SclLevel() const { return scl_; }

@@ -1,10 +1,12 @@
-// What the simulated board carries: which chips answer, what each input sees, stuck
-// lines, and where the bus trace goes. Defaults need no set-up.
+// What the simulated board carries: which chips answer, what each input sees, which
+// stations are on the air, stuck lines, and where the bus trace goes. Defaults need no set-up.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "sim/BroadcastWorld.h"
 
 constexpr int kNoSource = -1;
 
@@ -17,6 +19,7 @@ struct SimScenario {
   bool stuckScl = false;  // line held low by a fault on the board
   bool stuckSda = false;
   std::string busTrace;  // file every bus transaction is appended to; empty: none
+  BroadcastWorld broadcast = DefaultBroadcastWorld();  // what the tuner can receive
 };
 
 // "NTSC-M" .. "PAL-4.43" give 0..6, "none" gives kNoSource; anything else nothing.

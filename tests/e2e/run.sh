@@ -128,6 +128,59 @@ ctl msgbox "Corvan Telvista" 15000 >"$work/stuck.box"
 check "a stuck bus reads as a missing decoder" grep -q "^text=Your display card doesn't have" "$work/stuck.box"
 check "exit code 0" test "$(wait_rc stuck 15)" = 0
 
+echo "-- settings in the registry"
+simulator_reset
+"$WINE" reg delete 'HKLM\SOFTWARE\QUENDA\LUMETRA' /f >/dev/null 2>&1
+start first-run
+ctl wait-window QUENDALUMETRA 15000 >/dev/null
+ctl command QUENDALUMETRA 40004 >/dev/null
+check "first run exits 0" test "$(wait_rc first-run 15)" = 0
+query() { "$WINE" reg query 'HKLM\SOFTWARE\QUENDA\LUMETRA' "$@" 2>/dev/null | tr -d '\r'; }
+query >"$work/first-run.reg"
+query /s >"$work/first-run-all.reg"
+for v in "BRIGHTNESS REG_DWORD 0x80" "CONTRAST REG_DWORD 0x90" "SATURATION REG_DWORD 0x80" \
+         "HUE REG_DWORD 0x80" "VIDEOCONNECTOR REG_DWORD 0x3ea" "VIDEOSTANDARD REG_DWORD 0x0" \
+         "CABLESTANDARD REG_DWORD 0x2" "CHANNELINDEX REG_DWORD 0x1"; do
+  set -- $v
+  check "first run stored $1 = $3" grep -qE "^ +$1 +$2 +$3\$" "$work/first-run.reg"
+done
+checked=$(grep -E '^ +CHECKED +REG_BINARY' "$work/first-run-all.reg" | awk '{print $3}')
+check "CHECKED is 404 bytes: slot 0 off, slots 1..100 on" \
+  test "$checked" = "00000000$(printf '01000000%.0s' $(seq 100))"
+check "NAME is a REG_MULTI_SZ value" grep -qE '^ +NAME +REG_MULTI_SZ' "$work/first-run-all.reg"
+"$WINE" reg delete 'HKLM\SOFTWARE\QUENDA\LUMETRA' /v CONTRAST /f >/dev/null
+"$WINE" reg add 'HKLM\SOFTWARE\QUENDA\LUMETRA' /v CHANNELINDEX /t REG_DWORD /d 500 /f >/dev/null
+"$WINE" reg add 'HKLM\SOFTWARE\QUENDA\LUMETRA' /v BRIGHTNESS /t REG_DWORD /d 100 /f >/dev/null
+start second-run
+ctl wait-window QUENDALUMETRA 15000 >/dev/null
+ctl command QUENDALUMETRA 40004 >/dev/null
+check "a damaged store does not stop the program" test "$(wait_rc second-run 15)" = 0
+query >"$work/second-run.reg"
+check "deleted CONTRAST comes back at its default" grep -qE '^ +CONTRAST +REG_DWORD +0x90$' "$work/second-run.reg"
+check "CHANNELINDEX 500 is saved back corrected" grep -qE '^ +CHANNELINDEX +REG_DWORD +0x1$' "$work/second-run.reg"
+check "a stored value survives the run" grep -qE '^ +BRIGHTNESS +REG_DWORD +0x64$' "$work/second-run.reg"
+
+echo "-- video window modes and keys"
+simulator_reset
+start modes
+ctl wait-window QUENDALUMETRA 15000 >/dev/null
+geometry() { ctl wait-window QUENDALUMETRA 1000 | grep -oE 'client=[0-9]+x[0-9]+ style=0x[0-9a-f]+'; }
+check "starts at 352x240 with the creation style" test "$(geometry)" = "client=352x240 style=0x94040008"
+ctl key QUENDALUMETRA S ctrl >/dev/null; sleep 0.5
+check "Ctrl+S covers the screen" test "$(geometry | cut -d' ' -f1)" = "client=1024x768"
+ctl key QUENDALUMETRA ESCAPE >/dev/null; sleep 0.5
+check "Esc restores the earlier size" test "$(geometry)" = "client=352x240 style=0x94840308"
+ctl command QUENDALUMETRA 40021 >/dev/null; sleep 0.3
+check "Capture Mode: 352x240, dialog frame" test "$(geometry)" = "client=352x240 style=0x14400008"
+ctl command QUENDALUMETRA 40020 >/dev/null; sleep 0.3
+check "LiveVideo Mode returns" test "$(geometry)" = "client=352x240 style=0x94840308"
+ctl command QUENDALUMETRA 40010 >/dev/null
+ctl command QUENDALUMETRA 40021 >/dev/null
+ctl command QUENDALUMETRA 40020 >/dev/null; sleep 0.3
+check "full screen, Capture Mode, LiveVideo Mode: full screen again" test "$(geometry | cut -d' ' -f1)" = "client=1024x768"
+ctl command QUENDALUMETRA 40004 >/dev/null
+check "exit code 0" test "$(wait_rc modes 15)" = 0
+
 simulator_reset
 echo "$pass $fail" >"$counts"
 echo "e2e: $pass passed, $fail failed"

@@ -3,11 +3,15 @@
 #include <cstdio>
 
 #include "app/MessageBox.h"
+#include "app/SettingsStore.h"
 #include "shared/Settings.h"
 #include "app/Startup.h"
 #include "app/VideoWindow.h"
+#include "hw/Audio.h"
 #include "hw/PortIo.h"
+#include "hw/Tuner.h"
 #include "resource.h"
+#include "ui/Panels.h"
 
 namespace {
 
@@ -60,8 +64,14 @@ void ResetProgramState() {
   DrainQueue();
   Startup = StartupState{};
   VideoWindow = VideoWindowState{};
+  Panels = PanelHandles{};
+  Audio = AudioState{};
+  Tuner = TunerState{};
   Settings = SettingsData{};
   g_messages.clear();
+  // Every run starts as a first run: no settings stored by an earlier test.
+  RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsKeyPath);
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsKeyPath);
 }
 
 int RunProgram(std::function<void()> inLoop) {
@@ -103,6 +113,22 @@ ScopedDirectXVersion::~ScopedDirectXVersion() {
     RegDeleteValueA(key, "Version");
   }
   RegCloseKey(key);
+}
+
+void Pump(DWORD ms) {
+  const DWORD end = GetTickCount() + ms;
+  MSG msg;
+  while (static_cast<LONG>(end - GetTickCount()) > 0) {
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        PostQuitMessage(static_cast<int>(msg.wParam));  // leave it for the real loop
+        return;
+      }
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+  }
 }
 
 std::string TempPath(const char* name) {

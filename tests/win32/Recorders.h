@@ -34,7 +34,8 @@ class TestBoard {
   std::unique_ptr<SimBoard> board_;
 };
 
-// Resets the program's process-wide state between runs in one test process.
+// Resets the program's process-wide state between runs in one test process, and
+// removes any settings an earlier run stored.
 void ResetProgramState();
 
 // Runs RunApplication; once the message loop is up, `inLoop` runs from a thread timer
@@ -53,6 +54,9 @@ class ScopedDirectXVersion {
   std::vector<BYTE> saved_;
   DWORD savedType_ = REG_SZ;
 };
+
+// Runs the thread's messages for a while (timers included), as the message loop would.
+void Pump(DWORD ms);
 
 std::string TempPath(const char* name);
 std::vector<std::string> ReadLines(const std::string& path);

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -21,16 +22,23 @@ std::optional<DWORD> ReadDword(HKEY key, const char* name) {
   return value;
 }
 
-std::optional<std::string> ReadString(HKEY key, const char* name) {
+// A multi-string comes back with its strings on separate lines.
+std::optional<std::string> ReadString(HKEY key, const char* name, bool allowMulti = false) {
   DWORD type = 0, size = 0;
   if (RegQueryValueExA(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-      (type != REG_SZ && type != REG_EXPAND_SZ)) {
+      (type != REG_SZ && type != REG_EXPAND_SZ && !(allowMulti && type == REG_MULTI_SZ))) {
     return std::nullopt;
   }
   std::string text(size, '\0');
   if (size && RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text.data()),
                                &size) != ERROR_SUCCESS) {
     return std::nullopt;
+  }
+  text.resize(size);
+  if (type == REG_MULTI_SZ) {
+    for (char& c : text) {
+      if (c == '\0') c = '\n';
+    }
   }
   text.resize(strnlen(text.c_str(), text.size()));
   return text;
@@ -57,6 +65,9 @@ SimScenario LoadSimScenario() {
   if (auto v = ReadDword(key, "StuckScl")) scenario.stuckScl = *v == 1;
   if (auto v = ReadDword(key, "StuckSda")) scenario.stuckSda = *v == 1;
   if (auto v = ReadString(key, "BusTrace")) scenario.busTrace = *v;
+  if (auto v = ReadString(key, "Stations", true)) {
+    if (auto world = ParseBroadcastWorld(*v)) scenario.broadcast = std::move(*world);
+  }
   RegCloseKey(key);
   return scenario;
 }

@@ -1,0 +1,37 @@
+// The built-in channel plans: for each CableStandard, the four bytes the tuner is sent
+// for every channel slot. Nothing computes a frequency at run time; the words are
+// worked out at compile time from each plan's vision carriers and intermediate frequency.
+//
+// A plan word holds, from its most significant byte down: divider high, divider low,
+// control byte, band byte. A word of 0 marks a slot without a channel.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+constexpr int kPlanSlots = 102;  // slots 0..100, and an index 101 that is never used
+using ChannelPlanWords = std::array<uint32_t, kPlanSlots>;
+using ChannelPlanCarriers = std::array<uint32_t, kPlanSlots>;
+
+// CableStandard values.
+enum : int32_t {
+  kCableChina = 0,
+  kCableGermany = 1,
+  kCableTaiwan = 2,  // shares the US plan
+  kCableUs = 3,
+};
+
+constexpr bool IsValidCableStandard(int64_t cableStandard) {
+  return cableStandard >= kCableChina && cableStandard <= kCableUs;
+}
+
+constexpr uint8_t kTunerControlByte = 0x8E;
+constexpr uint8_t kBandLowVhf = 0xA0;
+constexpr uint8_t kBandHighVhf = 0x90;
+constexpr uint8_t kBandUhf = 0x30;
+
+// Outside 0..3 these answer a plan with no channels (all words and carriers 0, IF 0).
+const ChannelPlanWords& ChannelPlanFor(int cableStandard);
+// Vision carrier of each slot in kHz; 0 where the plan has no channel.
+const ChannelPlanCarriers& VisionCarriersKhzFor(int cableStandard);
+uint32_t IntermediateFrequencyKhzFor(int cableStandard);

@@ -1,0 +1,68 @@
+#include "shared/SettingsImage.h"
+
+#include <cstring>
+
+namespace {
+
+void PutLe32(uint8_t* out, int32_t value) {
+  const uint32_t v = static_cast<uint32_t>(value);
+  out[0] = static_cast<uint8_t>(v);
+  out[1] = static_cast<uint8_t>(v >> 8);
+  out[2] = static_cast<uint8_t>(v >> 16);
+  out[3] = static_cast<uint8_t>(v >> 24);
+}
+
+int32_t GetLe32(const uint8_t* in) {
+  return static_cast<int32_t>(static_cast<uint32_t>(in[0]) | static_cast<uint32_t>(in[1]) << 8 |
+                              static_cast<uint32_t>(in[2]) << 16 |
+                              static_cast<uint32_t>(in[3]) << 24);
+}
+
+// Length of a text of at most `max` characters that need not be terminated.
+size_t BoundedLength(const char* text, size_t max) {
+  size_t length = 0;
+  while (length < max && text[length] != '\0') ++length;
+  return length;
+}
+
+}  // namespace
+
+CheckedBlock EncodeCheckedBlock(const SettingsData& settings) {
+  CheckedBlock block{};
+  for (int slot = 0; slot < kChannelSlots; ++slot) {
+    PutLe32(&block[4 * slot], settings.Channels[slot].Checked);
+  }
+  return block;
+}
+
+void DecodeCheckedBlock(const CheckedBlock& block, SettingsData& settings) {
+  for (int slot = 0; slot < kChannelSlots; ++slot) {
+    settings.Channels[slot].Checked = GetLe32(&block[4 * slot]);
+  }
+}
+
+NameBlock EncodeNameBlock(const SettingsData& settings) {
+  NameBlock block{};
+  for (int slot = 0; slot < kChannelSlots; ++slot) {
+    const char* name = settings.Channels[slot].Name;
+    // An over-long name in memory is cut rather than allowed into the next slot.
+    std::memcpy(&block[kNameSlotSize * slot], name, BoundedLength(name, kChannelNameMax));
+  }
+  return block;
+}
+
+void DecodeNameBlock(const NameBlock& block, SettingsData& settings) {
+  for (int slot = 0; slot < kChannelSlots; ++slot) {
+    const char* text = reinterpret_cast<const char*>(&block[kNameSlotSize * slot]);
+    char* name = settings.Channels[slot].Name;
+    const size_t length = BoundedLength(text, kChannelNameMax);
+    std::memset(name, 0, sizeof settings.Channels[slot].Name);
+    std::memcpy(name, text, length);
+  }
+}
+
+void MendLoadedSettings(SettingsData& settings) {
+  if (settings.CurrentChannel < 0 || settings.CurrentChannel >= kChannelSlots) {
+    settings.CurrentChannel = DefaultSettings().CurrentChannel;
+  }
+}

@@ -1,0 +1,3 @@
+#include "ui/Panels.h"
+
+PanelHandles Panels;
