@@ -3,6 +3,9 @@
 // ratio is the board's price per port access; the bus code's own cost is the same in both.
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
+
+#include "BenchSummary.h"
 #include "hw/Decoder.h"
 #include "hw/I2cBus.h"
 #include "hw/PortIo.h"
@@ -43,27 +46,12 @@ void BM_DecoderInit_SimBoard(benchmark::State& state) {
 }
 BENCHMARK(BM_DecoderInit_SimBoard);
 
-}  // namespace
+// The ratio of the two register writes measured in this same run.
+[[maybe_unused]] const bool kBusSummary = AddBenchSummary([](const BenchTimes& times) {
+  const double nullNs = BenchTime(times, "BM_RegisterWrite_NullPort");
+  const double simNs = BenchTime(times, "BM_RegisterWrite_SimBoard");
+  if (nullNs > 0 && simNs > 0)
+    std::printf("simulated board / null port, per register write: %.2fx\n", simNs / nullNs);
+});
 
-int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  // Report the ratio of the two register writes measured in this same run.
-  struct Ratio : benchmark::ConsoleReporter {
-    double nullNs = 0, simNs = 0;
-    void ReportRuns(const std::vector<Run>& runs) override {
-      for (const Run& run : runs) {
-        const std::string name = run.benchmark_name();
-        if (name == "BM_RegisterWrite_NullPort") nullNs = run.GetAdjustedRealTime();
-        if (name == "BM_RegisterWrite_SimBoard") simNs = run.GetAdjustedRealTime();
-      }
-      ConsoleReporter::ReportRuns(runs);
-    }
-  } reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  if (reporter.nullNs > 0) {
-    std::printf("simulated board / null port, per register write: %.2fx\n",
-                reporter.simNs / reporter.nullNs);
-  }
-  benchmark::Shutdown();
-  return 0;
-}
+}  // namespace

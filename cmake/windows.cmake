@@ -11,7 +11,8 @@ file(GLOB APP_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/src/app/*.cpp
   ${CMAKE_SOURCE_DIR}/src/ui/*.cpp
   ${CMAKE_SOURCE_DIR}/src/display/*.cpp
-  ${CMAKE_SOURCE_DIR}/src/sim/win32/*.cpp)
+  ${CMAKE_SOURCE_DIR}/src/sim/win32/*.cpp
+  ${CMAKE_SOURCE_DIR}/src/capture/win32/*.cpp)
 list(REMOVE_ITEM APP_SOURCES ${CMAKE_SOURCE_DIR}/src/app/WinMain.cpp)
 
 add_library(lumetra_app STATIC ${APP_SOURCES})

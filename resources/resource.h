@@ -8,6 +8,15 @@
 #define IDB_LOGO 153
 #define IDI_LUMETRA 154
 
+// Capture dialogs and their controls.
+#define IDD_CONVERSION_PROGRESS 111
+#define IDD_CAPTURE_NOTICE 113
+#define IDD_CAPTURE_FRAMES 114
+#define IDC_CONVERSION_BAR 1050
+#define IDC_FRAME_COUNT 1053
+#define IDC_CAPTURE 1054
+#define IDC_DONE 1055
+
 // Commands: menu items, panel buttons and accelerator keys all send these to the
 // video window.
 #define ID_ABOUT 40001

@@ -9,6 +9,8 @@
 #include "shared/Settings.h"
 #include "app/SettingsStore.h"
 #include "app/VideoWindow.h"
+#include "capture/win32/BoardDriver.h"
+#include "display/DisplayChain.h"
 #include "hw/Decoder.h"
 #include "hw/Audio.h"
 #include "hw/I2cBus.h"
@@ -211,7 +213,7 @@ int RunApplication(HINSTANCE instance, int showCommand) {
   Startup.Instance = instance;
   // The channel display over the picture joins the tuner here with the on-screen display.
   SetTunerHooks(TunerHooks{nullptr, TakeKeyPress});
-  // The board driver's status block (for vsync waits) joins here.
+  OpenBoardDriver();
 
   CreateLogoWindow(instance);
   SelectFrameCopyRoutine();
@@ -237,7 +239,12 @@ int RunApplication(HINSTANCE instance, int showCommand) {
     DecoderSetStandard(static_cast<uint32_t>(Settings.VideoStandard));
   }
 
-  // The display chain (video port configuration and DisplayCreate) joins here.
+  FillVideoPortConfig();
+  if (!DisplayCreate(true)) {
+    DisplayRelease();
+    DecoderDisableOutput();
+    return 0;
+  }
 
   if (!CreateVideoWindow(instance, showCommand)) {
     DecoderDisableOutput();

@@ -2,6 +2,10 @@
 
 #include "app/SettingsStore.h"
 #include "app/Startup.h"
+#include "capture/win32/SequenceCapture.h"
+#include "capture/win32/StillCapture.h"
+#include "display/DisplayChain.h"
+#include "display/OverlayPlacement.h"
 #include "hw/Audio.h"
 #include "hw/Decoder.h"
 #include "hw/Tuner.h"
@@ -10,7 +14,6 @@
 #include "ui/Panels.h"
 
 VideoWindowState VideoWindow;
-RECT ScreenRect = {0, 0, 0, 0};
 
 namespace {
 
@@ -29,10 +32,6 @@ void NotifyMainPanelOfSize() {
 
 // Playback fits its picture to the client area here once playback lands.
 void PlaceVideo() {}
-
-// Erasing to the overlay colour key joins here with the display chain; until then
-// the window's white class background is what shows.
-void PaintColorKey(HWND) {}
 
 // The channel display over the picture joins here with the on-screen display.
 void ShowEnteredNumber(int) {}
@@ -192,13 +191,13 @@ void OnCommand(HWND window, int id) {
     case ID_CAPTURE_FRAME:
     case ID_SINGLE_FRAME:
       if (mode == kCaptureMode) {
-        // Still capture joins here.
+        CaptureStill();
       }
       break;
     case ID_CAPTURE_VIDEO:
     case ID_VIDEO:
       if (mode == kCaptureMode) {
-        // Video capture joins here.
+        CaptureVideo();
       }
       break;
     case ID_LIVE_VIDEO_MODE:
@@ -210,7 +209,7 @@ void OnCommand(HWND window, int id) {
     case ID_FRAMES:
     case ID_FRAMES_KEY:
       if (mode == kCaptureMode) {
-        // The Capture Frames dialog joins here.
+        CaptureFrames();
       }
       break;
     case ID_CHANNEL_UP:
@@ -247,7 +246,7 @@ void OnCommand(HWND window, int id) {
 
 void EndProgram() {
   if (TunerSelected()) AudioMute();
-  // Releasing the display chain joins here.
+  DisplayRelease();
   PostQuitMessage(0);
 }
 
@@ -288,7 +287,7 @@ LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       PAINTSTRUCT ps;
       BeginPaint(window, &ps);
       EndPaint(window, &ps);
-      PaintColorKey(window);
+      PaintColorKey();
       // The source options panel is drawn over the picture here once it lands.
       return 0;
     }
@@ -296,6 +295,7 @@ LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       if (wParam) {
         // The loop may never run again: do everything the way out does, at once.
         if (TunerSelected()) AudioMute();
+        DisplayRelease();
         SaveSettings();
         DecoderDisableOutput();
       }
@@ -308,9 +308,9 @@ LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         EndChannelEntry(window);
       } else if (wParam == kTimerChannelDisplay) {
         KillTimer(window, kTimerChannelDisplay);
-        PaintColorKey(window);
+        PaintColorKey();
       } else {
-        // The overlay refresh tick joins here.
+        OverlayTick();
       }
       return 0;
     case WM_MOUSEMOVE:
@@ -347,7 +347,7 @@ LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       if (VideoWindow.FullScreen) TogglePanelInFullScreen();
       return 0;
     case kMsgStartLiveVideo:
-      // Live video (video port, overlay and the refresh timer) starts here with the display chain.
+      StartLiveVideo(window);
       return 0;
     default:
       return DefWindowProcA(window, message, wParam, lParam);

@@ -52,9 +52,12 @@ SimBoard::SimBoard(const SimScenario& scenario, SimClock& clock)
     }
   }
   Settle();
+  engine_ = std::make_unique<VideoEngine>(*this);
+  engine_->SetStatsFile(scenario_.engineStats);
 }
 
 SimBoard::~SimBoard() {
+  engine_.reset();  // its thread reads the chips
   if (trace_) trace_->Flush();
   trace_.reset();
   if (traceFile_) std::fclose(traceFile_);

@@ -14,6 +14,7 @@
 #include "sim/SimChips.h"
 #include "sim/SimClock.h"
 #include "sim/SimScenario.h"
+#include "sim/VideoEngine.h"
 
 class SimBoard final : public PortIo {
  public:
@@ -39,6 +40,8 @@ class SimBoard final : public PortIo {
   // The station the tuner is tuned to, or nullptr between stations. It stays valid for the
   // board's lifetime.
   const BroadcastStation* TunedStation() const;
+  // The video port engine; it stops, and writes its statistics, when the board powers down.
+  VideoEngine& Engine() { return *engine_; }
 
   // Levels on the wires (true = high) after the last change.
   bool SclLevel() const { return scl_; }
@@ -79,4 +82,5 @@ class SimBoard final : public PortIo {
   std::vector<I2cSlave*> slaves_;  // the chips fitted on this board
   std::FILE* traceFile_ = nullptr;
   std::unique_ptr<BusTrace> trace_;
+  std::unique_ptr<VideoEngine> engine_;
 };

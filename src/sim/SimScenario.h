@@ -18,7 +18,8 @@ struct SimScenario {
   int svideoStandard = kNoSource;
   bool stuckScl = false;  // line held low by a fault on the board
   bool stuckSda = false;
-  std::string busTrace;  // file every bus transaction is appended to; empty: none
+  std::string busTrace;     // file every bus transaction is appended to; empty: none
+  std::string engineStats;  // file the video engine's statistics line is appended to at power-down
   BroadcastWorld broadcast = DefaultBroadcastWorld();  // what the tuner can receive
 };
 

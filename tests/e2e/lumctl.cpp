@@ -291,9 +291,11 @@ int Run(int argc, char** argv) {
     }
     RECT client = {};
     GetClientRect(window, &client);
-    std::printf("hwnd=0x%llx client=%ldx%ld style=0x%08lx\n", HandleValue(window),
+    POINT origin = {0, 0};
+    ClientToScreen(window, &origin);
+    std::printf("hwnd=0x%llx client=%ldx%ld style=0x%08lx origin=%ld,%ld\n", HandleValue(window),
                 client.right - client.left, client.bottom - client.top,
-                static_cast<unsigned long>(GetWindowLongA(window, GWL_STYLE)));
+                static_cast<unsigned long>(GetWindowLongA(window, GWL_STYLE)), origin.x, origin.y);
     return 0;
   }
   if (verb == "no-window") {

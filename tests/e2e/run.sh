@@ -181,6 +181,108 @@ check "full screen, Capture Mode, LiveVideo Mode: full screen again" test "$(geo
 ctl command QUENDALUMETRA 40004 >/dev/null
 check "exit code 0" test "$(wait_rc modes 15)" = 0
 
+echo "-- live video"
+# "R G B" of one screen pixel in a screenshot.
+pixel() { convert "$1" -format "%[fx:int(255*p{$2,$3}.r)] %[fx:int(255*p{$2,$3}.g)] %[fx:int(255*p{$2,$3}.b)]" info:; }
+is_colour() {  # file x y pattern: each channel H (>150) or L (<100)
+  local rgb; rgb=($(pixel "$1" "$2" "$3")); local want=$4 i
+  for i in 0 1 2; do
+    case ${want:$i:1} in
+      H) [[ ${rgb[$i]} -gt 150 ]] || return 1 ;;
+      L) [[ ${rgb[$i]} -lt 100 ]] || return 1 ;;
+    esac
+  done
+}
+simulator_reset
+simulator_string EngineStats "$(winpath "$work/engine.txt")"
+start live
+ctl wait-window QUENDALUMETRA 15000 >/dev/null
+sleep 2
+origin=$(ctl wait-window QUENDALUMETRA 1000 | grep -o 'origin=[0-9,]*' | cut -d= -f2)
+ox=${origin%,*}; oy=${origin#*,}
+import -window root "$work/live-a.png"; sleep 1; import -window root "$work/live-b.png"
+convert "$work/live-a.png" -crop "352x240+$ox+$oy" +repage "$work/live-a-win.png"
+convert "$work/live-b.png" -crop "352x240+$ox+$oy" +repage "$work/live-b-win.png"
+changed=$(compare -metric AE "$work/live-a-win.png" "$work/live-b-win.png" null: 2>&1 | cut -d' ' -f1)
+check "the picture moves (pixels changed in a second: ${changed:-?})" test "${changed%.*}" -gt 100 2>/dev/null
+bars_ok=1
+for bar in "66 HHL" "110 LHH" "154 LHL" "198 HLH" "242 HLL" "286 LLH"; do
+  set -- $bar
+  is_colour "$work/live-a.png" $((ox + $1)) $((oy + 60)) "$2" || bars_ok=0
+done
+check "colour bars are recognisable inside the window" test $bars_ok = 1
+desktop=$(pixel "$work/live-a.png" 3 3)
+check "no picture left of the window" test "$(pixel "$work/live-a.png" $((ox - 12)) $((oy + 60)))" = "$desktop"
+check "no picture below the window" test "$(pixel "$work/live-a.png" $((ox + 66)) $((oy + 260)))" = "$desktop"
+ctl key QUENDALUMETRA S ctrl >/dev/null; sleep 1
+import -window root "$work/live-full.png"
+check "full screen fills the screen with the picture" \
+  bash -c "$(declare -f pixel is_colour); is_colour '$work/live-full.png' 192 200 HHL && is_colour '$work/live-full.png' 704 200 HLL"
+ctl key QUENDALUMETRA ESCAPE >/dev/null; sleep 0.5
+ctl command QUENDALUMETRA 40004 >/dev/null
+check "exit code 0" test "$(wait_rc live 15)" = 0
+stats=$(tr -d '\r' <"$work/engine.txt" 2>/dev/null | tail -n1)
+check "engine statistics line: $stats" bash -c "[[ '$stats' =~ ^fields\ [0-9]+\ missed\ [0-9]+\ rate\ [0-9]+\.[0-9]{3}$ ]]"
+read -r _ fields _ missed _ rate <<<"$stats"
+check "the live path holds the field rate (59.94 Hz)" \
+  awk -v r="${rate:-0}" 'BEGIN { exit !(r > 59.0 && r < 60.9) }'
+# A field is missed only when the engine thread is kept off the processor for a whole
+# field period; on a shared machine allow one in a hundred.
+check "fields missed: ${missed:-?} of ${fields:-?} (at most 1%)" \
+  awk -v m="${missed:-1}" -v f="${fields:-0}" 'BEGIN { exit !(f > 0 && m * 100 <= f) }'
+
+for scenario in "NoVideoPort|Your display device (or driver) does not support a video port.  A video port is required for this application to run." \
+                "NoOverlay|Your display device (or driver) does not support an overlay. Hardware overlay support is required for this application to run." \
+                "NoAutoflip|Can't play live video. Please change to other display\\nmodes or close other video players, then run again."; do
+  value=${scenario%%|*}; text=${scenario#*|}
+  echo "-- $value"
+  simulator_reset
+  simulator_dword "$value" 1
+  start "$value"
+  ctl count-msgbox "Corvan Telvista" 6000 >"$work/$value.count" 2>"$work/$value.texts"
+  check "$value: its message" grep -qF ": $text" "$work/$value.texts"
+  check "$value: exactly one message" grep -qx "count=1" "$work/$value.count"
+  check "$value: exit code 0" test "$(wait_rc "$value" 15)" = 0
+done
+
+echo "-- surface loss"
+simulator_reset
+simulator_dword LoseSurfaces 1
+start lost
+ctl wait-window QUENDALUMETRA 15000 >/dev/null
+check "a lost surface is rebuilt without a message" test "$(ctl count-msgbox "Corvan Telvista" 3000 | tr -dc 0-9)" = 0
+origin=$(ctl wait-window QUENDALUMETRA 1000 | grep -o 'origin=[0-9,]*' | cut -d= -f2)
+ox=${origin%,*}; oy=${origin#*,}
+import -window root "$work/lost.png"
+check "live video is back after the rebuild" is_colour "$work/lost.png" $((ox + 66)) $((oy + 60)) HHL
+ctl command QUENDALUMETRA 40004 >/dev/null
+check "exit code 0" test "$(wait_rc lost 15)" = 0
+
+echo "-- capture"
+simulator_reset
+c="$WINEPREFIX/drive_c"
+rm -f "$c/capture.bmp" "$c/capture.avi" "$c/temp.avi"
+start cap
+ctl wait-window QUENDALUMETRA 15000 >/dev/null
+ctl command QUENDALUMETRA 40021 >/dev/null; sleep 1
+ctl key QUENDALUMETRA F5 >/dev/null; sleep 1.5
+check "F5 writes a 253,494-byte BMP" test "$(stat -c %s "$c/capture.bmp" 2>/dev/null)" = 253494
+check "ImageMagick reads it as 352x240" bash -c "identify -format '%w %h' '$c/capture.bmp' | grep -qx '352 240'"
+check "the still is the test card (yellow bar)" is_colour "$c/capture.bmp" 66 60 HHL
+ctl key QUENDALUMETRA F7 >/dev/null; sleep 2
+ctl key QUENDALUMETRA A >/dev/null
+ctl msgbox "Corvan Telvista" 30000 >"$work/cap.box"
+check "video capture summary" grep -Eq '^text=Captured [0-9]+ frames, [0-9]+\.[0-9]{3} seconds\.$' "$work/cap.box"
+check "the AVI is 352x240 and ffprobe reads it" \
+  bash -c "ffprobe -v error -show_entries stream=width,height -of csv=p=0 '$c/capture.avi' | grep -qx '352,240'"
+n=$(ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of csv=p=0 "$c/capture.avi" 2>/dev/null)
+d=$(od -An -tu4 -j128 -N4 "$c/capture.avi" 2>/dev/null | tr -d ' ')
+check "one frame per field over the measured time ($n frames, ${d} ms + 100 ms)" \
+  awk -v n="${n:-0}" -v d="${d:-0}" 'BEGIN { e = (d + 100) * 59.94 / 1000; exit !(n > 0 && (n - e) <= 0.02 * e && (e - n) <= 0.02 * e) }'
+check "no raw file left" test ! -e "$c/temp.avi"
+ctl command QUENDALUMETRA 40004 >/dev/null
+check "exit code 0" test "$(wait_rc cap 15)" = 0
+
 simulator_reset
 echo "$pass $fail" >"$counts"
 echo "e2e: $pass passed, $fail failed"

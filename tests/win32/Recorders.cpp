@@ -11,6 +11,7 @@
 #include "hw/PortIo.h"
 #include "hw/Tuner.h"
 #include "resource.h"
+#include "sim/win32/SimDirectDraw.h"
 #include "ui/Panels.h"
 
 namespace {
@@ -24,8 +25,15 @@ int RecordMessage(HWND owner, const char* text, const char* caption, UINT style)
 
 std::function<void()> g_inLoop;
 
+UINT_PTR g_inLoopTimer = 0;
+bool g_inLoopStarted = false;
+
 void CALLBACK InLoopTimer(HWND, UINT, UINT_PTR id, DWORD) {
   KillTimer(nullptr, id);
+  KillTimer(nullptr, g_inLoopTimer);
+  // A test body that pumps messages may see this timer again before it is gone.
+  if (g_inLoopStarted) return;
+  g_inLoopStarted = true;
   if (g_inLoop) {
     g_inLoop();
   } else if (VideoWindow.Window) {
@@ -52,9 +60,11 @@ std::vector<RecordedMessage>& RecordedMessages() {
 TestBoard::TestBoard(const SimScenario& scenario)
     : board_(std::make_unique<SimBoard>(scenario, clock_)) {
   InstallPortIo(board_.get());
+  InstallSimulatedDirectDraw();
 }
 
 TestBoard::~TestBoard() {
+  RemoveSimulatedDirectDraw();
   InstallPortIo(nullptr);
 }
 
@@ -77,7 +87,8 @@ void ResetProgramState() {
 int RunProgram(std::function<void()> inLoop) {
   g_inLoop = std::move(inLoop);
   // A thread timer fires only from inside a message loop, i.e. once start-up reached it.
-  SetTimer(nullptr, 0, 10, InLoopTimer);
+  g_inLoopStarted = false;
+  g_inLoopTimer = SetTimer(nullptr, 0, 10, InLoopTimer);
   const int code = RunApplication(GetModuleHandleA(nullptr), SW_SHOWNORMAL);
   g_inLoop = nullptr;
   return code;

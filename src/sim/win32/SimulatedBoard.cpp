@@ -1,6 +1,7 @@
 #include "sim/win32/SimulatedBoard.h"
 
 #include <windows.h>
+#include <mmsystem.h>
 
 #include <memory>
 #include <optional>
@@ -65,6 +66,7 @@ SimScenario LoadSimScenario() {
   if (auto v = ReadDword(key, "StuckScl")) scenario.stuckScl = *v == 1;
   if (auto v = ReadDword(key, "StuckSda")) scenario.stuckSda = *v == 1;
   if (auto v = ReadString(key, "BusTrace")) scenario.busTrace = *v;
+  if (auto v = ReadString(key, "EngineStats")) scenario.engineStats = *v;
   if (auto v = ReadString(key, "Stations", true)) {
     if (auto world = ParseBroadcastWorld(*v)) scenario.broadcast = std::move(*world);
   }
@@ -74,6 +76,8 @@ SimScenario LoadSimScenario() {
 
 void PowerUpSimulatedBoard(const SimScenario& scenario) {
   PowerDownSimulatedBoard();
+  // The video engine waits for deadlines 16.7 ms apart; the default timer tick is too coarse.
+  timeBeginPeriod(1);
   g_clock = std::make_unique<RealClock>();
   g_board = std::make_unique<SimBoard>(scenario, *g_clock);
   InstallPortIo(g_board.get());
@@ -81,8 +85,10 @@ void PowerUpSimulatedBoard(const SimScenario& scenario) {
 
 void PowerDownSimulatedBoard() {
   InstallPortIo(nullptr);
+  if (!g_board) return;
   g_board.reset();
   g_clock.reset();
+  timeEndPeriod(1);
 }
 
 SimBoard* SimulatedBoard() {

@@ -1,0 +1,127 @@
+#include "capture/win32/AviConversion.h"
+
+#include <commctrl.h>
+
+#include "app/MessageBox.h"
+#include "app/Startup.h"
+#include "app/VideoWindow.h"
+#include "capture/CaptureNames.h"
+#include "capture/win32/GlobalBuffer.h"
+#include "capture/win32/StillCapture.h"
+
+ConversionState Conversion;
+
+namespace {
+
+constexpr DWORD kMaxFileCall = 0x40000000;
+
+void Say(const char* text, UINT style) {
+  ShowProductMessage(VideoWindow.Window, text, style);
+}
+
+HINSTANCE ProgramInstance() {
+  return Startup.Instance ? Startup.Instance : GetModuleHandleA(nullptr);
+}
+
+}  // namespace
+
+bool HandleSink::Write(const void* data, size_t size) {
+  return WriteToFile(file_, data, size);
+}
+
+bool HandleSource::Read(void* data, size_t size, size_t& got) {
+  got = 0;
+  auto* p = static_cast<uint8_t*>(data);
+  while (got < size) {
+    const size_t left = size - got;
+    const DWORD ask = left > kMaxFileCall ? kMaxFileCall : static_cast<DWORD>(left);
+    DWORD read = 0;
+    if (!ReadFile(file_, p + got, ask, &read, nullptr)) return false;
+    if (read == 0) break;
+    got += read;
+  }
+  return true;
+}
+
+void ShowConversionProgress(uint32_t frames) {
+  CloseConversionProgress();
+  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&controls);
+  Conversion.ProgressDialog = CreateDialogParamA(
+      ProgramInstance(), MAKEINTRESOURCEA(kProgressDialogId), VideoWindow.Window, nullptr, 0);
+  if (!Conversion.ProgressDialog) return;
+  // The classic range message holds 16 bits; longer captures take the 32-bit one.
+  if (frames <= 0xFFFF) {
+    SendDlgItemMessageA(Conversion.ProgressDialog, kProgressBarId, PBM_SETRANGE, 0,
+                        MAKELPARAM(0, frames));
+  } else {
+    SendDlgItemMessageA(Conversion.ProgressDialog, kProgressBarId, PBM_SETRANGE32, 0,
+                        static_cast<LPARAM>(frames));
+  }
+  SendDlgItemMessageA(Conversion.ProgressDialog, kProgressBarId, PBM_SETSTEP, 1, 0);
+  // The pass dispatches nothing: paint the dialog now or it stays blank throughout.
+  UpdateWindow(Conversion.ProgressDialog);
+}
+
+void CloseConversionProgress() {
+  if (Conversion.ProgressDialog) DestroyWindow(Conversion.ProgressDialog);
+  Conversion.ProgressDialog = nullptr;
+}
+
+int ConvertRawToAvi(int format, const RawCaptureShape& shape, uint32_t durationMs) {
+  const char* aviName = CaptureOptions.aviFileName;
+  FileHandle raw(CreateFileA(kRawCaptureFileName, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!raw.Valid()) {
+    Say(kRawOpenMessage, kCaptureErrorStyle);
+    return 0;
+  }
+  SetFilePointer(raw.Get(), kRawFirstFrameOffset, nullptr, FILE_BEGIN);
+  FileHandle avi(CreateFileA(
+      aviName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+      FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!avi.Valid()) {
+    raw.Close();
+    ShowCaptureMessageWithName(kCreateFileMessage, aviName, kCaptureErrorStyle);
+    return 0;
+  }
+
+  const auto imageFormat = static_cast<AviImageFormat>(format);
+  AviConversionJob job;
+  job.Format = imageFormat;
+  job.Width = shape.Width;
+  job.Height = shape.Height;
+  job.Frames = shape.Frames;
+  job.DurationMs = durationMs;
+  job.Convert = CaptureFrameConverter(imageFormat, shape.Width, shape.Height);
+  job.Progress = [](uint32_t) {
+    if (Conversion.ProgressDialog)
+      SendDlgItemMessageA(Conversion.ProgressDialog, kProgressBarId, PBM_STEPIT, 0, 0);
+  };
+
+  HandleSource source(raw.Get());
+  HandleSink sink(avi.Get());
+  AviConversionResult result = ConvertRawToAvi(source, sink, job);
+  if (!avi.Close() && result == AviConversionResult::Ok) result = AviConversionResult::WriteFailed;
+  raw.Close();
+  if (result == AviConversionResult::Ok) return 1;
+
+  // No partial AVI survives a failed pass.
+  DeleteFileA(aviName);
+  switch (result) {
+    case AviConversionResult::RawBufferFailed:
+      Say(kRawBufferMessage, kCaptureNoticeStyle);
+      break;
+    case AviConversionResult::OutputBufferFailed:
+      Say(imageFormat == AviImageFormat::Yvu9 ? kYvu9BufferMessage : kRgbBufferMessage,
+          kCaptureNoticeStyle);
+      break;
+    case AviConversionResult::ReadFailed:
+      Say(kRawReadMessage, kCaptureNoticeStyle);
+      break;
+    default:
+      ShowCaptureMessageWithName(kWriteFileMessage, aviName, kCaptureNoticeStyle);
+      break;
+  }
+  return 0;
+}

@@ -1,0 +1,59 @@
+// The pass that turns the raw capture file into the finished AVI under aviFileName,
+// with its progress dialog and its messages.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "capture/AviFormat.h"
+#include "resource.h"
+
+inline constexpr int kProgressDialogId = IDD_CONVERSION_PROGRESS;
+inline constexpr int kProgressBarId = IDC_CONVERSION_BAR;
+
+inline constexpr char kRawOpenMessage[] = "Unable to open file.\n(c:\\temp.avi)";
+inline constexpr char kRawBufferMessage[] = "Fail to allocate memory buffer. (lpUYVY)";
+inline constexpr char kRgbBufferMessage[] = "Fail to allocate memory buffer. (lpRGB24)";
+inline constexpr char kYvu9BufferMessage[] = "Fail to allocate memory buffer. (lpYVU9 Planar)";
+inline constexpr char kRawReadMessage[] = "Fail to read file.\n(c:\\temp.avi)";
+
+struct ConversionState {
+  HWND ProgressDialog = nullptr;
+};
+extern ConversionState Conversion;
+
+// The raw file's pictures: how many, and their geometry.
+struct RawCaptureShape {
+  uint32_t Frames = 0;
+  uint32_t Width = 0;
+  uint32_t Height = 0;
+};
+
+// The modeless progress dialog over the video window, its bar ranged 0..frames.
+void ShowConversionProgress(uint32_t frames);
+void CloseConversionProgress();
+
+// Reads kRawCaptureFileName, writes aviFileName in `format` (0 or 1) with a duration of
+// `durationMs`. 1 on success; 0 after the message, with no file left under aviFileName.
+// The raw file stays for the caller.
+int ConvertRawToAvi(int format, const RawCaptureShape& shape, uint32_t durationMs);
+
+// ByteSink and ByteSource over file handles the caller owns.
+class HandleSink final : public ByteSink {
+ public:
+  explicit HandleSink(HANDLE file) : file_(file) {}
+  bool Write(const void* data, size_t size) override;
+
+ private:
+  HANDLE file_;
+};
+
+class HandleSource final : public ByteSource {
+ public:
+  explicit HandleSource(HANDLE file) : file_(file) {}
+  bool Read(void* data, size_t size, size_t& got) override;
+
+ private:
+  HANDLE file_;
+};

@@ -1,0 +1,34 @@
+// The board driver: opened once at start-up for the address of its status block, whose
+// field bit paces every capture.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+inline constexpr char kBoardDriverName[] = "\\\\.\\KORDEX";
+inline constexpr DWORD kBoardDriverStatusBlockCode = 11;
+inline constexpr DWORD kBoardDriverInputBytes = 4;
+inline constexpr DWORD kBoardDriverOutputBytes = 128;
+
+struct BoardDriverState {
+  // Null when the driver is absent or refused: captures then run unsynchronised.
+  uint8_t* DriverStatusBlock = nullptr;
+};
+extern BoardDriverState BoardDriver;
+
+// The three calls the program makes on the driver. By default the simulated board's
+// driver answers for the board installed behind the ports, and any other device name
+// or handle goes to the platform; tests install drivers that refuse or never toggle.
+struct BoardDriverCalls {
+  HANDLE (*Open)(const char* name);
+  BOOL(*Control)
+  (HANDLE device, DWORD code, void* input, DWORD inputBytes, void* output, DWORD outputBytes,
+   DWORD* returned);
+  BOOL (*Close)(HANDLE device);
+};
+// nullptr restores the default.
+void InstallBoardDriverCalls(const BoardDriverCalls* calls);
+
+// Start-up, once: sets BoardDriver.DriverStatusBlock.
+void OpenBoardDriver();

@@ -1,0 +1,68 @@
+#include "capture/win32/FrameGrab.h"
+
+#include <immintrin.h>
+
+#include <algorithm>
+#include <atomic>
+
+#include "app/Startup.h"
+#include "app/VideoWindow.h"
+#include "capture/FrameCopy.h"
+#include "capture/win32/BoardDriver.h"
+#include "display/DisplayChain.h"
+#include "hw/Decoder.h"
+#include "shared/Settings.h"
+#include "sim/VideoEngine.h"
+
+namespace {
+
+uint32_t ReadFieldBit() {
+  auto* word = reinterpret_cast<uint32_t*>(BoardDriver.DriverStatusBlock + kDriverStatusWordOffset);
+  return std::atomic_ref<uint32_t>(*word).load(std::memory_order_acquire) & kDriverStatusFieldBit;
+}
+
+}  // namespace
+
+int WaitForVsync() {
+  if (!BoardDriver.DriverStatusBlock) return 1;
+  const uint32_t reference = ReadFieldBit();
+  for (uint32_t polls = 0;; ++polls) {
+    if (polls > kVsyncPollLimit) return 0;
+    // The status word lives in plain memory here, not behind a bus; the pause keeps a
+    // poll about as slow as a device read, so the limit still spans many fields.
+    _mm_pause();
+    if (ReadFieldBit() != reference) return 1;
+  }
+}
+
+int FirstPictureRow() {
+  const auto standard = static_cast<uint32_t>(Settings.VideoStandard);
+  return IsStandard240Line(standard) ? 11 : 1;
+}
+
+HRESULT GrabFrame(uint8_t* buffer, DWORD lockFlags, int firstRow) {
+  LPDIRECTDRAWSURFACE surface = Display.OverlaySurface;
+  if (!surface) return DDERR_SURFACELOST;
+  DDSURFACEDESC desc = {};
+  desc.dwSize = sizeof desc;
+  const HRESULT locked = surface->Lock(nullptr, &desc, lockFlags, nullptr);
+  if (FAILED(locked)) return locked;
+  const int width = VideoWindow.PictureWidth;
+  // Never read past the surface: a surface shorter than the picture's last row leaves
+  // the buffer's remaining rows as they were.
+  int rows = VideoWindow.PictureHeight;
+  if ((desc.dwFlags & DDSD_HEIGHT) && static_cast<int>(desc.dwHeight) - firstRow < rows)
+    rows = std::max(0, static_cast<int>(desc.dwHeight) - firstRow);
+  const auto* start = static_cast<const uint8_t*>(desc.lpSurface) +
+                      static_cast<ptrdiff_t>(firstRow) * desc.lPitch + 8;
+  const size_t skip = static_cast<size_t>(desc.lPitch) - 2 * static_cast<size_t>(width);
+  if (rows > 0) {
+    if (Startup.FrameCopyRoutine == FrameCopy::Mmx) {
+      CopyFrameMmx(start, buffer, skip, width, rows);
+    } else {
+      CopyFramePlain(start, buffer, skip, width, rows);
+    }
+  }
+  surface->Unlock(nullptr);
+  return locked;
+}

@@ -1,0 +1,27 @@
+// One picture of live video out of the overlay surface, in step with the field bit of
+// the board driver's status block.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+// Polls after the reference read before a wait gives up.
+inline constexpr uint32_t kVsyncPollLimit = 0x700000;
+
+// Lock flags: DDLOCK_WAIT for sequences and video; stills add DDLOCK_NOSYSLOCK.
+inline constexpr DWORD kGrabLockFlags = 0x1;
+inline constexpr DWORD kStillGrabLockFlags = 0x801;
+
+// 1 at the next change of the field bit (or at once without a status block), 0 after
+// kVsyncPollLimit + 1 further polls without one.
+int WaitForVsync();
+
+// Surface row where the picture starts for the current VideoStandard: 11 for the
+// 240-row standards, 1 for the 288-row ones.
+int FirstPictureRow();
+
+// Locks the overlay surface with `lockFlags`, copies the PictureWidth x PictureHeight
+// UYVY picture that starts 8 bytes into surface row `firstRow` into `buffer` (rows
+// packed), unlocks. Returns the lock's result; nothing is copied when it fails.
+HRESULT GrabFrame(uint8_t* buffer, DWORD lockFlags, int firstRow);

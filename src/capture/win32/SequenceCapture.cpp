@@ -1,0 +1,279 @@
+#include "capture/win32/SequenceCapture.h"
+
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include "app/MessageBox.h"
+#include "app/Startup.h"
+#include "app/VideoWindow.h"
+#include "capture/AviFormat.h"
+#include "capture/CaptureNames.h"
+#include "capture/win32/AviConversion.h"
+#include "capture/win32/FrameGrab.h"
+#include "capture/win32/GlobalBuffer.h"
+#include "capture/win32/StillCapture.h"
+#include "display/OverlayPlacement.h"
+#include "ui/Panels.h"
+
+SequenceCaptureState SequenceCapture;
+
+namespace {
+
+HINSTANCE ProgramInstance() {
+  return Startup.Instance ? Startup.Instance : GetModuleHandleA(nullptr);
+}
+
+void Say(HWND owner, const char* text, UINT style) {
+  ShowProductMessage(owner, text, style);
+}
+
+void MinimiseMainPanel() {
+  if (Panels.MainPanel) ShowWindow(Panels.MainPanel, SW_MINIMIZE);
+}
+
+void RestoreMainPanel() {
+  if (Panels.MainPanel) ShowWindow(Panels.MainPanel, SW_RESTORE);
+}
+
+// The directory a file lands in: its free space is what the file can use.
+std::string DirectoryOf(const char* name) {
+  char full[MAX_PATH];
+  char* part = nullptr;
+  const DWORD length = GetFullPathNameA(name, sizeof full, full, &part);
+  if (length == 0 || length >= sizeof full) return {};
+  if (part) *part = '\0';
+  return full;
+}
+
+std::string VolumeOf(const std::string& directory) {
+  char volume[MAX_PATH];
+  if (!GetVolumePathNameA(directory.c_str(), volume, sizeof volume)) return directory;
+  return volume;
+}
+
+std::optional<uint64_t> FreeBytes(const std::string& directory) {
+  ULARGE_INTEGER available = {};
+  if (directory.empty() || !GetDiskFreeSpaceExA(directory.c_str(), &available, nullptr, nullptr))
+    return std::nullopt;
+  return available.QuadPart;
+}
+
+bool CreateRawFile() {
+  SequenceCapture.RawFile = CreateFileA(
+      kRawCaptureFileName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+      FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (SequenceCapture.RawFile == INVALID_HANDLE_VALUE) return false;
+  SequenceCapture.Width = static_cast<uint32_t>(VideoWindow.PictureWidth);
+  SequenceCapture.Height = static_cast<uint32_t>(VideoWindow.PictureHeight);
+  const auto header =
+      BuildAviHeader(RawCaptureHeaderValues(SequenceCapture.Width, SequenceCapture.Height));
+  // A raw file that cannot take even its header takes no picture either.
+  if (!WriteToFile(SequenceCapture.RawFile, header.data(), header.size()))
+    SequenceCapture.FrameLimit = 0;
+  return true;
+}
+
+void CloseRawFile() {
+  if (SequenceCapture.RawFile != INVALID_HANDLE_VALUE) CloseHandle(SequenceCapture.RawFile);
+  SequenceCapture.RawFile = INVALID_HANDLE_VALUE;
+}
+
+bool ObtainPicture() {
+  SequenceCapture.Picture = static_cast<uint8_t*>(
+      GlobalAlloc(GPTR, RawFrameBytes(SequenceCapture.Width, SequenceCapture.Height)));
+  return SequenceCapture.Picture != nullptr;
+}
+
+void ReleasePicture() {
+  if (SequenceCapture.Picture) GlobalFree(SequenceCapture.Picture);
+  SequenceCapture.Picture = nullptr;
+}
+
+// Appends the picture as one chunk. A failed write ends the capture as the frame limit
+// would: the pictures written before it are still converted.
+void AppendPicture() {
+  const uint32_t bytes = RawFrameBytes(SequenceCapture.Width, SequenceCapture.Height);
+  const auto head = BuildFrameChunkHead(bytes);
+  if (!WriteToFile(SequenceCapture.RawFile, head.data(), head.size()) ||
+      !WriteToFile(SequenceCapture.RawFile, SequenceCapture.Picture, bytes)) {
+    SequenceCapture.FrameLimit = SequenceCapture.Frames;
+    return;
+  }
+  ++SequenceCapture.Frames;
+}
+
+// Conversion of the N pictures captured, between the progress dialog's opening and
+// closing. Returns the conversion's result (0 for an unknown format).
+int ConvertCapture(uint32_t durationMs, const char* unsupportedMessage) {
+  // Closing the playback of an earlier capture joins here with the player.
+  ShowConversionProgress(SequenceCapture.Frames);
+  int converted = 0;
+  const int format = CaptureOptions.aviFormat;
+  if (format == 0 || format == 1) {
+    converted = ConvertRawToAvi(
+        format, {SequenceCapture.Frames, SequenceCapture.Width, SequenceCapture.Height},
+        durationMs);
+  } else {
+    Say(VideoWindow.Window, unsupportedMessage, kCaptureErrorStyle);
+  }
+  CloseConversionProgress();
+  return converted;
+}
+
+void AnnounceCapturedVideo() {
+  if (Panels.MainPanel) SendMessageA(Panels.MainPanel, kMsgCapturedVideoReady, 0, 0);
+}
+
+// Ends the Capture Frames dialog: 1 after Done, 0 when it could not open.
+INT_PTR CALLBACK CaptureFramesProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG:
+      MinimiseMainPanel();
+      SequenceCapture.Frames = 0;
+      SetDlgItemInt(dialog, kFrameCountId, 0, FALSE);
+      ComputeFrameLimit();
+      if (!CreateRawFile()) {
+        Say(dialog, kFramesCreateMessage, kCaptureErrorStyle);
+        EndDialog(dialog, 0);
+        return TRUE;
+      }
+      if (!ObtainPicture()) {
+        CloseRawFile();
+        DeleteFileA(kRawCaptureFileName);
+        Say(dialog, kFramesMemoryMessage, kCaptureErrorStyle);
+        EndDialog(dialog, 0);
+      }
+      return TRUE;
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case kCaptureButtonId:
+          if (SequenceCapture.Frames >= SequenceCapture.FrameLimit) {
+            Say(dialog, kFramesDiskSpaceMessage, kCaptureErrorStyle);
+          } else if (!WaitForVsync()) {
+            Say(dialog, kFramesVsyncMessage, kCaptureErrorStyle);
+          } else if (FAILED(
+                         GrabFrame(SequenceCapture.Picture, kGrabLockFlags, FirstPictureRow()))) {
+            Say(dialog, kFramesLockMessage, kCaptureErrorStyle);
+          } else {
+            AppendPicture();
+            SetDlgItemInt(dialog, kFrameCountId, SequenceCapture.Frames, FALSE);
+          }
+          return TRUE;
+        case kDoneButtonId:
+          ReleasePicture();
+          CloseRawFile();
+          EndDialog(dialog, 1);
+          return TRUE;
+      }
+      return FALSE;
+  }
+  return FALSE;
+}
+
+}  // namespace
+
+int ComputeFrameLimit() {
+  const char* aviName = CaptureOptions.aviFileName;
+  SetCurrentDirectoryA(aviName);
+  DeleteFileA(aviName);
+
+  const std::string rawDirectory = DirectoryOf(kRawCaptureFileName);
+  const std::string aviDirectory = DirectoryOf(aviName);
+  CaptureDriveSpace space;
+  space.RawDrive = FreeBytes(rawDirectory);
+  space.AviDrive = FreeBytes(aviDirectory);
+  // Two drive letters may name one file system (under a mapped or substituted drive):
+  // the same free space to the byte says so.
+  space.SameDrive = _stricmp(VolumeOf(rawDirectory).c_str(), VolumeOf(aviDirectory).c_str()) == 0 ||
+                    (space.RawDrive && space.RawDrive == space.AviDrive);
+  SequenceCapture.FrameLimit =
+      ::ComputeFrameLimit(CaptureOptions.aviFormat, static_cast<uint32_t>(VideoWindow.PictureWidth),
+                          static_cast<uint32_t>(VideoWindow.PictureHeight), space);
+  return space.RawDrive && space.AviDrive ? 1 : 0;
+}
+
+int CaptureFrames() {
+  SequenceCapture.Frames = 0;
+  HWND owner = Panels.MainPanel ? Panels.MainPanel : VideoWindow.Window;
+  const INT_PTR done = DialogBoxParamA(ProgramInstance(), MAKEINTRESOURCEA(kCaptureFramesDialogId),
+                                       owner, CaptureFramesProc, 0);
+  // The dialog could not open its raw file or buffer: already reported and cleaned up,
+  // and the main panel stays down.
+  if (done != 1) return 1;
+  if (SequenceCapture.Frames > 0) {
+    ConvertCapture(FrameSequenceDurationMs(SequenceCapture.Frames), kFramesFormatMessage);
+    AnnounceCapturedVideo();
+  }
+  DeleteFileA(kRawCaptureFileName);
+  RestoreMainPanel();
+  return 1;
+}
+
+int CaptureVideo() {
+  MinimiseMainPanel();
+  PaintColorKey();
+  ComputeFrameLimit();
+  SequenceCapture.Frames = 0;
+  if (!CreateRawFile()) {
+    ShowCaptureMessageWithName(kCreateFileMessage, CaptureOptions.aviFileName, kCaptureErrorStyle);
+    return 0;
+  }
+  if (!ObtainPicture()) {
+    CloseRawFile();
+    DeleteFileA(kRawCaptureFileName);
+    Say(VideoWindow.Window, kVideoMemoryMessage, kCaptureErrorStyle);
+    return 0;
+  }
+
+  SequenceCapture.Notice = CreateDialogParamA(ProgramInstance(), MAKEINTRESOURCEA(kCaptureNoticeId),
+                                              VideoWindow.Window, nullptr, 0);
+  // Nothing is dispatched while capturing, so the notice is painted once, now.
+  if (SequenceCapture.Notice) UpdateWindow(SequenceCapture.Notice);
+  const DWORD start = GetTickCount();
+
+  const char* abandoned = nullptr;
+  for (;;) {
+    MSG key;
+    if (PeekMessageA(&key, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE)) break;
+    if (SequenceCapture.Frames >= SequenceCapture.FrameLimit) break;
+    if (!WaitForVsync()) {
+      abandoned = kVsyncTimeoutMessage;
+      break;
+    }
+    if (FAILED(GrabFrame(SequenceCapture.Picture, kGrabLockFlags, FirstPictureRow()))) {
+      abandoned = kLockFailedMessage;
+      break;
+    }
+    AppendPicture();
+  }
+  const DWORD end = GetTickCount();
+
+  if (SequenceCapture.Notice) DestroyWindow(SequenceCapture.Notice);
+  SequenceCapture.Notice = nullptr;
+  ReleasePicture();
+  CloseRawFile();
+  if (abandoned) {
+    DeleteFileA(kRawCaptureFileName);
+    Say(VideoWindow.Window, abandoned, kCaptureErrorStyle);
+    return 0;
+  }
+  PaintColorKey();
+
+  const uint32_t frames = SequenceCapture.Frames;
+  if (frames > 0) {
+    // The key press that ended the capture came about 100 ms after its last picture.
+    const uint32_t durationMs = VideoCaptureDurationMs(start, end, frames);
+    if (ConvertCapture(durationMs, kVideoFormatMessage)) {
+      char text[96];
+      std::snprintf(text, sizeof text, kVideoSummaryMessage, static_cast<int>(frames),
+                    durationMs / 1000.0);
+      Say(VideoWindow.Window, text, kCaptureSummaryStyle);
+    }
+  }
+  DeleteFileA(kRawCaptureFileName);
+  RestoreMainPanel();
+  if (frames > 0) AnnounceCapturedVideo();
+  return 1;
+}

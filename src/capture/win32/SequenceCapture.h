@@ -1,0 +1,53 @@
+// Frame-sequence capture (a picture per Capture in a small dialog) and video capture (a
+// picture per field until a key): raw pictures into kRawCaptureFileName while capturing,
+// then one conversion into aviFileName.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "capture/FrameLimit.h"
+#include "resource.h"
+
+inline constexpr int kCaptureFramesDialogId = IDD_CAPTURE_FRAMES;
+inline constexpr int kFrameCountId = IDC_FRAME_COUNT;
+inline constexpr int kCaptureButtonId = IDC_CAPTURE;
+inline constexpr int kDoneButtonId = IDC_DONE;
+inline constexpr int kCaptureNoticeId = IDD_CAPTURE_NOTICE;
+
+// To the main panel after a capture: open aviFileName for playback.
+inline constexpr UINT kMsgCapturedVideoReady = 1224;
+
+inline constexpr char kFramesCreateMessage[] = "Unable to create file for capture frames.";
+inline constexpr char kFramesMemoryMessage[] =
+    "Unable to allocate memory for lpUYVY for capture frames";
+inline constexpr char kFramesDiskSpaceMessage[] =
+    "You don't have sufficient disk space to capture frames.";
+inline constexpr char kFramesVsyncMessage[] = "Fail to wait for VSYNC for capture frames.";
+inline constexpr char kFramesLockMessage[] = "Unable to lock overlay surface for capture frames.";
+inline constexpr char kFramesFormatMessage[] = "Unsupported image format for capture frames.";
+inline constexpr char kVideoMemoryMessage[] = "Unable to allocate memory for lpUYVY.";
+inline constexpr char kVideoFormatMessage[] = "Unsupported image format.";
+inline constexpr char kVideoSummaryMessage[] = "Captured %d frames, %.3f seconds.";
+
+struct SequenceCaptureState {
+  HANDLE RawFile = INVALID_HANDLE_VALUE;
+  uint8_t* Picture = nullptr;  // one raw picture, GlobalAlloc'd
+  uint32_t Frames = 0;         // N
+  uint32_t FrameLimit = kNoFrameLimit;
+  uint32_t Width = 0;  // the pictures' geometry, fixed when the raw file is created
+  uint32_t Height = 0;
+  HWND Notice = nullptr;  // the video capture notice while it shows
+};
+extern SequenceCaptureState SequenceCapture;
+
+// Sets SequenceCapture.FrameLimit from the free space of the drives the capture writes
+// (the raw file's and aviFileName's), after deleting any earlier aviFileName. 1 when
+// the space could be read.
+int ComputeFrameLimit();
+
+// Runs the Capture Frames dialog modally; returns 1.
+int CaptureFrames();
+// 1 when a capture ran to its end (even if its conversion failed), 0 when abandoned.
+int CaptureVideo();

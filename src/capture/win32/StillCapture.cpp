@@ -1,0 +1,116 @@
+#include "capture/win32/StillCapture.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/MessageBox.h"
+#include "app/VideoWindow.h"
+#include "capture/BmpFormat.h"
+#include "capture/PixelKernels.h"
+#include "capture/win32/FrameGrab.h"
+#include "capture/win32/GlobalBuffer.h"
+#include "hw/Decoder.h"
+#include "shared/Settings.h"
+
+CaptureOptionsData CaptureOptions;
+
+namespace {
+
+int Fail(const char* message, UINT style) {
+  ShowProductMessage(VideoWindow.Window, message, style);
+  return 0;
+}
+
+int PlaceOnClipboard(const std::array<uint8_t, kBmpHeadersSize>& headers, const uint8_t* bgr) {
+  BITMAPINFO info = {};
+  std::memcpy(&info.bmiHeader, headers.data() + kBmpFileHeaderSize, kBmpInfoHeaderSize);
+  HDC dc = GetDC(VideoWindow.Window);
+  HBITMAP bitmap = CreateDIBitmap(dc, &info.bmiHeader, CBM_INIT, bgr, &info, DIB_RGB_COLORS);
+  if (!OpenClipboard(VideoWindow.Window)) {
+    if (bitmap) DeleteObject(bitmap);
+    ReleaseDC(VideoWindow.Window, dc);
+    return Fail(kClipboardMessage, kCaptureErrorStyle);
+  }
+  EmptyClipboard();
+  // From here the clipboard owns the bitmap.
+  SetClipboardData(CF_BITMAP, bitmap);
+  CloseClipboard();
+  ReleaseDC(VideoWindow.Window, dc);
+  return 1;
+}
+
+int WriteStillFile(const std::array<uint8_t, kBmpHeadersSize>& headers, const uint8_t* bgr,
+                   size_t pixelBytes) {
+  const char* name = CaptureOptions.stillFileName;
+  FileHandle file(CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file.Valid()) {
+    ShowCaptureMessageWithName(kCreateFileMessage, name, kCaptureErrorStyle);
+    return 0;
+  }
+  // A short or failed write must not pass for a picture: the partial file goes.
+  const bool written =
+      file.WriteAll(headers.data(), headers.size()) && file.WriteAll(bgr, pixelBytes);
+  if (!file.Close() || !written) {
+    DeleteFileA(name);
+    ShowCaptureMessageWithName(kWriteFileMessage, name, kCaptureErrorStyle);
+    return 0;
+  }
+  return 1;
+}
+
+}  // namespace
+
+void ShowCaptureMessageWithName(const char* format, const char* name, UINT style) {
+  char text[kCaptureNameCapacity + 64];
+  std::snprintf(text, sizeof text, format, name);
+  ShowProductMessage(VideoWindow.Window, text, style);
+}
+
+int CaptureStill() {
+  const int width = VideoWindow.PictureWidth;
+  const int height = VideoWindow.PictureHeight;
+  const StillSize still =
+      StillCaptureSize(static_cast<uint32_t>(width), static_cast<uint32_t>(height),
+                       static_cast<uint32_t>(CaptureOptions.sizeFactor));
+  const size_t grabBytes = static_cast<size_t>(width) * height * 2;
+  const size_t pixelBytes = BmpPixelBytes(still.Width, still.Height);
+  const bool rows240 = IsStandard240Line(static_cast<uint32_t>(Settings.VideoStandard));
+
+  GlobalBuffer first(grabBytes);
+  if (!first) return Fail(kNoFirstGrabMemoryMessage, kCaptureNoticeStyle);
+  GlobalBuffer bgr(pixelBytes);
+  if (!bgr) return Fail(kNoStillImageMemoryMessage, kCaptureNoticeStyle);
+
+  // The two grabs are a field apart and one surface row apart on the 288-row standards,
+  // so their average takes in both fields of the frame.
+  if (!WaitForVsync()) return Fail(kVsyncTimeoutMessage, kCaptureErrorStyle);
+  if (FAILED(GrabFrame(first.Data(), kStillGrabLockFlags, rows240 ? 11 : 0)))
+    return Fail(kLockFailedMessage, kCaptureNoticeStyle);
+  GlobalBuffer second(grabBytes);
+  if (!second) return Fail(kNoSecondGrabMemoryMessage, kCaptureNoticeStyle);
+  if (!WaitForVsync()) return Fail(kVsyncTimeoutMessage, kCaptureErrorStyle);
+  if (FAILED(GrabFrame(second.Data(), kStillGrabLockFlags, rows240 ? 11 : 1)))
+    return Fail(kLockFailedMessage, kCaptureNoticeStyle);
+
+  for (size_t i = 0; i < grabBytes; ++i) {
+    first.Data()[i] = static_cast<uint8_t>((first.Data()[i] + second.Data()[i]) >> 1);
+  }
+
+  GlobalBuffer enlarged(static_cast<size_t>(still.Width) * still.Height * 2);
+  if (!enlarged) return Fail(kNoEnlargedMemoryMessage, kCaptureNoticeStyle);
+  ScaleImage(first.Data(), width, height, kFourccUyvy, enlarged.Data(),
+             static_cast<int>(still.Width), static_cast<int>(still.Height), kFourccUyvy);
+  UyvyFrameToBgr24Float(enlarged.Data(), static_cast<int>(still.Width),
+                        static_cast<int>(still.Height), bgr.Data());
+
+  const auto headers = BuildBmpHeaders(still.Width, still.Height);
+  const int stored = CaptureOptions.toClipboard ? PlaceOnClipboard(headers, bgr.Data())
+                                                : WriteStillFile(headers, bgr.Data(), pixelBytes);
+  if (!stored) return 0;
+
+  if (CaptureOptions.numberedNames) {
+    AdvanceNumberedStillName(CaptureOptions.stillFileName, CaptureOptions.nameCounter);
+  }
+  return 1;
+}

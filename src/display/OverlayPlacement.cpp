@@ -1,0 +1,267 @@
+#include "display/OverlayPlacement.h"
+
+#include <algorithm>
+#include <memory>
+#include <new>
+
+#include "app/MessageBox.h"
+#include "app/VideoWindow.h"
+#include "display/DisplayChain.h"
+#include "display/portable/OverlayGeometry.h"
+#include "hw/Audio.h"
+#include "hw/Decoder.h"
+#include "shared/Settings.h"
+
+OverlayPlacementState Placement;
+
+namespace {
+
+constexpr int kPrescaleLevels = 5;
+
+Rect ToRect(const RECT& r) {
+  return Rect{r.left, r.top, r.right, r.bottom};
+}
+RECT ToRECT(const Rect& r) {
+  return RECT{r.left, r.top, r.right, r.bottom};
+}
+bool SameRect(const RECT& a, const RECT& b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+bool ReadDriverCaps(DDCAPS& caps) {
+  caps = DDCAPS{};
+  caps.dwSize = sizeof(caps);
+  return Display.DirectDrawObject && SUCCEEDED(Display.DirectDrawObject->GetCaps(&caps, nullptr));
+}
+
+PortGeometry CurrentGeometry() {
+  PortGeometry g;
+  g.PrescaleWidth = Placement.PrescaleWidth;
+  g.LeftCrop = Placement.LeftCrop;
+  g.TopCrop = Placement.TopCrop;
+  g.SourceBottom = Placement.SourceBottom;
+  g.PrescaleHeight = Placement.PrescaleHeight;
+  return g;
+}
+
+void ForgetPlacement() {
+  Placement.PlacedRect = RECT{0, 0, 0, 0};
+  Placement.PlacedPartial = -1;
+}
+
+// A failed rebuild tries again, slower, from the same timer.
+void RetryRebuildLater() {
+  DisplayRelease();
+  SetTimer(VideoWindow.Window, kTimerOverlay, kOverlayRetryMs, nullptr);
+}
+
+}  // namespace
+
+bool GetClientScreenRect(RECT& rect) {
+  HWND window = VideoWindow.Window;
+  if (!window || IsIconic(window)) return false;
+  RECT client;
+  if (!GetClientRect(window, &client)) return false;
+  POINT topLeft = {client.left, client.top};
+  POINT bottomRight = {client.right, client.bottom};
+  ClientToScreen(window, &topLeft);
+  ClientToScreen(window, &bottomRight);
+  rect = RECT{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
+  return true;
+}
+
+bool GetOverlayDestRect(RECT& rect, int& partial) {
+  RECT window;
+  if (!GetClientScreenRect(window)) return false;
+  LPDIRECTDRAWCLIPPER clipper = Display.Clipper;
+  if (!clipper) return false;
+  DWORD size = 0;
+  if (FAILED(clipper->GetClipList(nullptr, nullptr, &size))) return false;
+  // Never smaller than the header, whose count is read whatever the driver wrote.
+  const size_t bytes = std::max<size_t>(size, sizeof(RGNDATAHEADER));
+  std::unique_ptr<BYTE[]> buffer(new (std::nothrow) BYTE[bytes]());
+  if (!buffer) return false;
+  auto* clipList = reinterpret_cast<RGNDATA*>(buffer.get());
+  if (FAILED(clipper->GetClipList(nullptr, clipList, &size))) return false;
+
+  if (clipList->rdh.nCount == 1) {
+    rect = *reinterpret_cast<const RECT*>(clipList->Buffer);
+    partial = 0;
+  } else {
+    // Covered in part or wholly: the overlay spans the on-screen part of the client area
+    // and the colour key cuts it to what is visible.
+    IntersectRect(&rect, &window, &ScreenRect);
+    partial = 1;
+  }
+  AlignDestRect(rect);
+  return true;
+}
+
+void AlignSourceRect(RECT& rect) {
+  DDCAPS caps;
+  if (!ReadDriverCaps(caps)) return;
+  rect = ToRECT(
+      AlignSourceRule(ToRect(rect), caps.dwCaps, caps.dwAlignBoundarySrc, caps.dwAlignSizeSrc));
+}
+
+void AlignDestRect(RECT& rect) {
+  DDCAPS caps;
+  if (!ReadDriverCaps(caps)) return;
+  rect = ToRECT(
+      AlignDestRule(ToRect(rect), caps.dwCaps, caps.dwAlignBoundaryDest, caps.dwAlignSizeDest));
+}
+
+bool MapDestToSource(RECT& source, const RECT& fullSource, const RECT& dest) {
+  RECT window;
+  if (!GetClientScreenRect(window)) return false;
+  Rect mapped;
+  if (!MapDestRectToSource(mapped, ToRect(fullSource), ToRect(dest), ToRect(window))) return false;
+  source = ToRECT(mapped);
+  AlignSourceRect(source);
+  return true;
+}
+
+RECT FullSourceRect() {
+  return ToRECT(FullSourceRect(CurrentGeometry()));
+}
+
+void HideOverlay() {
+  if (Display.OverlaySurface && Display.PrimarySurface) {
+    Display.OverlaySurface->UpdateOverlay(nullptr, Display.PrimarySurface, nullptr, DDOVER_HIDE,
+                                          nullptr);
+  }
+}
+
+bool UpdateOverlayPosition() {
+  const RECT full = FullSourceRect();
+  RECT dest;
+  int partial = 0;
+  if (!GetOverlayDestRect(dest, partial)) {
+    HideOverlay();
+    return false;
+  }
+  RECT source = full;
+  MapDestToSource(source, full, dest);
+
+  LPDIRECTDRAWSURFACE overlay = Display.OverlaySurface;
+  LPDIRECTDRAWSURFACE primary = Display.PrimarySurface;
+  if (!overlay || !primary) return false;
+  if (Display.KeyAlways || partial) {
+    if (SUCCEEDED(
+            overlay->UpdateOverlay(&source, primary, &dest, DDOVER_SHOW | DDOVER_KEYDEST, nullptr)))
+      return true;
+  }
+  // Without the key the overlay would paint over whatever covers the window.
+  if (partial) {
+    HideOverlay();
+    return false;
+  }
+  if (SUCCEEDED(overlay->UpdateOverlay(&source, primary, &dest, DDOVER_SHOW, nullptr))) return true;
+  HideOverlay();
+  return false;
+}
+
+bool ConfigureVideoPort(int level) {
+  DisplayState& d = Display;
+  // A minimised window keeps the picture size it had.
+  RECT window = {0, 0, VideoWindow.PictureWidth, VideoWindow.PictureHeight};
+  GetClientScreenRect(window);
+
+  DDVIDEOPORTINFO info = {};
+  info.dwSize = sizeof(info);
+  info.dwOriginX = 0;
+  info.dwOriginY = 0;
+  info.dwVPFlags = DDVP_CONVERT;
+  info.dwVBIHeight = 0;
+  info.lpddpfInputFormat = &d.InputFormat;
+
+  VideoWindow.PictureWidth = window.right - window.left;
+  VideoWindow.PictureHeight = window.bottom - window.top;
+  const PortGeometry g = ComputePortGeometry(CurrentGeometry(), static_cast<uint32_t>(level),
+                                             VideoWindow.PictureWidth, VideoWindow.PictureHeight,
+                                             Settings.VideoStandard, d.VideoPortConfig.FieldHeight);
+  Placement.PrescaleWidth = g.PrescaleWidth;
+  Placement.LeftCrop = g.LeftCrop;
+  Placement.TopCrop = g.TopCrop;
+  Placement.SourceBottom = g.SourceBottom;
+  Placement.PrescaleHeight = g.PrescaleHeight;
+
+  if (g.Prescale) info.dwVPFlags |= DDVP_PRESCALE;
+  if (d.OverlayBuffers > 1) info.dwVPFlags |= DDVP_AUTOFLIP;
+  info.dwPrescaleWidth = g.PrescaleWidth;
+  info.dwPrescaleHeight = g.PrescaleHeight;
+
+  if (!d.VideoPort) return false;
+  const HRESULT hr =
+      d.PortStarting ? d.VideoPort->StartVideo(&info) : d.VideoPort->UpdateVideo(&info);
+  if (FAILED(hr)) return false;
+  return UpdateOverlayPosition();
+}
+
+bool RestartVideo() {
+  // The overlay cannot shrink: a narrow window needs the port to deliver fewer columns.
+  for (int level = 0; level < kPrescaleLevels; ++level) {
+    if (ConfigureVideoPort(level)) return true;
+  }
+  return false;
+}
+
+void PaintColorKey() {
+  const DisplayState& d = Display;
+  if (d.ColorKey == 1 || !d.PrimarySurface) return;
+  if (VideoWindow.ViewMode == kPlaybackMode) {
+    // The playback repaint (RepaintVideo) joins here: the clip's picture, not the key.
+    return;
+  }
+  RECT window;
+  if (!GetClientScreenRect(window)) return;
+  DDBLTFX fx = {};
+  fx.dwSize = sizeof(fx);
+  fx.dwFillColor = d.ColorKey;
+  d.PrimarySurface->Blt(&window, nullptr, nullptr, DDBLT_COLORFILL, &fx);
+}
+
+void OverlayTick() {
+  DisplayState& d = Display;
+  if (!d.OverlaySurface) {
+    Placement.DisplayLost = 1;
+  } else if (d.OverlaySurface->IsLost() != DD_OK) {
+    DisplayRelease();
+    Placement.DisplayLost = 1;
+  }
+
+  if (Placement.DisplayLost) {
+    if (!DisplayCreate(false) || !OpenVideoPort()) {
+      RetryRebuildLater();
+      return;
+    }
+    if (!StartVideoPort()) {
+      if (!d.OverlayUnavailable) {
+        RetryRebuildLater();
+        return;
+      }
+      DisplayRelease();
+      if (Settings.VideoConnector == static_cast<int32_t>(kConnectorTuner)) AudioMute();
+      ShowWindow(VideoWindow.Window, SW_HIDE);
+      ShowProductMessage(nullptr, kNoLiveVideoMessage, kNoLiveVideoStyle);
+      PostQuitMessage(0);
+      return;
+    }
+    // StartVideoPort has put the timer back to the normal tick.
+    Placement.DisplayLost = 0;
+  }
+
+  RECT dest;
+  int partial = 0;
+  if (!GetOverlayDestRect(dest, partial)) {
+    HideOverlay();
+    // Restoring the window must place the overlay again even at the same spot.
+    ForgetPlacement();
+    return;
+  }
+  if (!SameRect(dest, Placement.PlacedRect) || partial != Placement.PlacedPartial) {
+    RestartVideo();
+  }
+  Placement.PlacedRect = dest;
+  Placement.PlacedPartial = partial;
+}

@@ -1,0 +1,39 @@
+// Keeps the overlay over the visible part of the video window's client area: the port's
+// crops and prescaling, the overlay's source and destination, the colour key painted
+// into the window, and the 200 ms tick that repairs moves, covering windows and lost
+// surfaces.
+#pragma once
+
+#include <windows.h>
+
+struct OverlayPlacementState {
+  DWORD PrescaleWidth = 0;  // 720 >> level
+  DWORD LeftCrop = 0;
+  DWORD TopCrop = 0;
+  DWORD SourceBottom = 0;
+  DWORD PrescaleHeight = 0;
+  // What the last tick placed; the partial flag -1 makes the first tick place the overlay.
+  RECT PlacedRect = {0, 0, 0, 0};
+  int PlacedPartial = -1;
+  int DisplayLost = 0;  // the overlay is missing or lost until the chain is rebuilt
+};
+extern OverlayPlacementState Placement;
+
+// False while the video window is minimised.
+bool GetClientScreenRect(RECT& rect);
+// The screen rectangle the overlay covers; `partial` 1 when the window is covered in part.
+bool GetOverlayDestRect(RECT& rect, int& partial);
+bool MapDestToSource(RECT& source, const RECT& fullSource, const RECT& dest);
+void AlignSourceRect(RECT& rect);
+void AlignDestRect(RECT& rect);
+// (LeftCrop, TopCrop, PrescaleWidth - LeftCrop, SourceBottom).
+RECT FullSourceRect();
+void HideOverlay();
+bool UpdateOverlayPosition();
+bool ConfigureVideoPort(int level);
+// Tries the prescale levels 0..4 until one places the overlay.
+bool RestartVideo();
+// Fills the client area with the colour key so the overlay shows through.
+void PaintColorKey();
+// The video window's refresh tick (timer 1), and the rebuild after a standard change.
+void OverlayTick();

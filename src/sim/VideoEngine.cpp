@@ -1,0 +1,487 @@
+#include "sim/VideoEngine.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "sim/PictureSources.h"
+#include "sim/SimBoard.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Decoder input modes wired on this board.
+constexpr int kModeTuner = 0;
+constexpr int kModeComposite = 3;
+constexpr int kModeSVideo = 4;
+
+// 1001/60 ms and 20 ms.
+constexpr Clock::duration kPeriod60 = std::chrono::nanoseconds(16'683'333);
+constexpr Clock::duration kPeriod50 = std::chrono::milliseconds(20);
+
+// A picture whose field rate the decoder is not locked to drifts through the field
+// this many lines a second, its own blanking interval showing as a black bar.
+constexpr double kRollLinesPerSecond = 90.0;
+constexpr int kRollBarLines = 18;
+
+// The board driver's status block. It outlives every engine, so an address handed out
+// once stays good for the life of the process, as a driver's mapping would.
+alignas(64) uint32_t g_statusBlock[kDriverStatusBlockSize / sizeof(uint32_t)];
+static_assert(kDriverStatusWordOffset % sizeof(uint32_t) == 0);
+
+void ToggleFieldBit() {
+  std::atomic_ref<uint32_t> word(g_statusBlock[kDriverStatusWordOffset / sizeof(uint32_t)]);
+  word.fetch_xor(kDriverStatusFieldBit, std::memory_order_release);
+}
+
+// What the board shows the port during one field, read under the board's lock.
+struct Snapshot {
+  bool output = false;
+  int input = 0;
+  int source = kNoSource;  // the standard the selected input carries
+  bool antenna = false;    // the tuner feeds the input: stations, or snow between them
+  const BroadcastStation* station = nullptr;
+  bool colour = false;                // the decoder recognises the source's colour standard
+  bool decoder60 = false;             // field rate the decoder runs at
+  bool programmed60 = false;          // field rate the sync register selects
+  std::array<uint8_t, 4> controls{};  // brightness, contrast, saturation, hue
+};
+
+Snapshot TakeSnapshot(SimBoard& board) {
+  std::lock_guard<std::mutex> lock(board.Mutex());
+  SimDecoder& decoder = board.Decoder();
+  const SimScenario& scenario = board.Scenario();
+  Snapshot s;
+  s.output = scenario.decoderPresent && decoder.OutputEnabled();
+  s.input = decoder.InputMode();
+  if (s.input == kModeComposite) {
+    s.source = scenario.compositeStandard;
+  } else if (s.input == kModeSVideo) {
+    s.source = scenario.svideoStandard;
+  } else if (s.input == kModeTuner && scenario.tuner != 0) {
+    s.antenna = true;
+    s.station = board.TunedStation();
+    s.source = s.station ? s.station->standard : kNoSource;
+  }
+  s.colour = (decoder.Status() & 0x01) != 0;
+  s.decoder60 = decoder.Decodes60Hz();
+  s.programmed60 = (decoder.Register(0x08) & 0x40) != 0;
+  s.controls = {decoder.Register(0x0A), decoder.Register(0x0B), decoder.Register(0x0C),
+                decoder.Register(0x0D)};
+  return s;
+}
+
+bool Runs60Hz(const Snapshot& s) {
+  return s.source != kNoSource ? SourceIs60Hz(s.source) : s.programmed60;
+}
+
+Clock::duration PeriodOf(const Snapshot& s) {
+  return Runs60Hz(s) ? kPeriod60 : kPeriod50;
+}
+
+// Seconds since midnight, local time, when the engine was built: where the clocks start.
+double TimeOfDayNow() {
+  const auto now = std::chrono::system_clock::now();
+  const std::time_t t = std::chrono::system_clock::to_time_t(now);
+  const std::tm* local = std::localtime(&t);
+  if (!local) return 0.0;
+  const double fraction =
+      std::chrono::duration<double>(now - std::chrono::system_clock::from_time_t(t)).count();
+  return local->tm_hour * 3600.0 + local->tm_min * 60.0 + local->tm_sec + fraction;
+}
+
+// The decoder's picture controls as tables, rebuilt only when a register changes.
+class PictureControls {
+ public:
+  void Set(const std::array<uint8_t, 4>& registers) {
+    if (valid_ && registers == registers_) return;
+    registers_ = registers;
+    valid_ = true;
+    const int brightness = registers[0];
+    const double contrast = static_cast<int8_t>(registers[1]) / 64.0;
+    const double saturation = static_cast<int8_t>(registers[2]) / 64.0;
+    const double hue = static_cast<int8_t>(registers[3]) * 2.0 * 3.14159265358979323846 / 256.0;
+    // 0 and 255 are timing codes on the port; the decoder never sends them as samples.
+    for (int i = 0; i < 256; ++i) {
+      const double y = (i - 16) * contrast + 16 + (brightness - 128);
+      luma_[i] = static_cast<uint8_t>(std::clamp<long>(std::lround(y), 1, 254));
+      const double c = (i - 128) * saturation * 256.0;
+      uFromU_[i] = static_cast<int32_t>(std::lround(c * std::cos(hue)));
+      uFromV_[i] = static_cast<int32_t>(std::lround(-c * std::sin(hue)));
+      vFromU_[i] = static_cast<int32_t>(std::lround(c * std::sin(hue)));
+      vFromV_[i] = static_cast<int32_t>(std::lround(c * std::cos(hue)));
+    }
+  }
+
+  // In place over a UYVY picture; without colour the chroma is grey.
+  void Apply(Picture& picture, bool colour) const {
+    uint8_t* p = picture.Data();
+    const size_t pairs = picture.Bytes() / 4;
+    if (!colour) {
+      for (size_t i = 0; i < pairs; ++i, p += 4) {
+        p[0] = 128;
+        p[1] = luma_[p[1]];
+        p[2] = 128;
+        p[3] = luma_[p[3]];
+      }
+      return;
+    }
+    for (size_t i = 0; i < pairs; ++i, p += 4) {
+      const int u = p[0], v = p[2];
+      p[0] = Chroma(uFromU_[u] + uFromV_[v]);
+      p[1] = luma_[p[1]];
+      p[2] = Chroma(vFromU_[u] + vFromV_[v]);
+      p[3] = luma_[p[3]];
+    }
+  }
+
+ private:
+  static uint8_t Chroma(int32_t scaled) {
+    return static_cast<uint8_t>(std::clamp(128 + ((scaled + 128) >> 8), 1, 254));
+  }
+
+  bool valid_ = false;
+  std::array<uint8_t, 4> registers_{};
+  std::array<uint8_t, 256> luma_{};
+  std::array<int32_t, 256> uFromU_{}, uFromV_{}, vFromU_{}, vFromV_{};
+};
+
+constexpr auto kBlackRow = [] {
+  std::array<uint8_t, kPictureRowBytes> row{};
+  for (size_t i = 0; i < row.size(); i += 2) {
+    row[i] = 128;
+    row[i + 1] = 16;
+  }
+  return row;
+}();
+
+// Renders fields: the input's picture into the field geometry, through the decoder's
+// controls, then scaled as the port is set up.
+class FieldRenderer {
+ public:
+  FieldRenderer() : timeOfDayOrigin_(TimeOfDayNow()) {}
+
+  void Prepare(const Snapshot& s, const VideoPortSetup& setup, double seconds, uint64_t field) {
+    fieldLines_ = std::clamp(setup.fieldHeight, 2, 625);
+    // 240-line standards: 11 lines of vertical blanking, then the 240 picture lines.
+    blankLines_ = fieldLines_ >= 288 ? 1 : std::min(11, fieldLines_ - 1);
+    black_ = !s.output;
+    roll_ = 0;
+    if (black_) return;
+    picture_.Resize(fieldLines_ - blankLines_);
+
+    const SceneTime time{seconds, timeOfDayOrigin_ + seconds, Runs60Hz(s) ? 30 : 25, field};
+    bool decoded = true;
+    if (s.antenna) {
+      if (s.station) {
+        sources_.StationIdent(picture_, *s.station, time);
+      } else {
+        sources_.Snow(picture_, field);
+      }
+    } else if (s.source != kNoSource && s.input == kModeComposite) {
+      sources_.TestCard(picture_, time);
+    } else if (s.source != kNoSource && s.input == kModeSVideo) {
+      sources_.SecondScene(picture_, time);
+    } else {
+      sources_.NoSignal(picture_);
+      decoded = false;
+    }
+    if (decoded) {
+      controls_.Set(s.controls);
+      controls_.Apply(picture_, s.colour);
+    }
+    if (s.source != kNoSource && SourceIs60Hz(s.source) != s.decoder60) {
+      roll_ = static_cast<int>(
+          std::fmod(seconds * kRollLinesPerSecond, picture_.Lines() + kRollBarLines));
+    }
+  }
+
+  // Writes the prepared field as the port is set up, never past `maxWidth` pixels,
+  // `maxLines` lines or `pitch` bytes a line.
+  void Write(uint8_t* dst, int pitch, int maxWidth, int maxLines, const VideoPortSetup& setup) {
+    const int outWidth =
+        std::clamp(setup.prescale ? setup.prescaleWidth : setup.fieldWidth, 1, kPictureWidth);
+    const int outLines =
+        setup.prescale ? std::clamp(setup.prescaleHeight, 1, fieldLines_) : fieldLines_;
+    const int srcWidth = setup.prescale ? kPictureWidth : outWidth;
+    const int pairs = std::min({(outWidth + 1) / 2, maxWidth / 2, pitch / 4});
+    const int lines = std::min(outLines, maxLines);
+    if (pairs <= 0 || lines <= 0) return;
+    const size_t bytes = static_cast<size_t>(pairs) * 4;
+
+    if (black_ || (srcWidth == outWidth && outLines == fieldLines_)) {
+      for (int o = 0; o < lines; ++o) {
+        std::memcpy(dst + static_cast<ptrdiff_t>(o) * pitch, black_ ? kBlackRow.data() : Line(o),
+                    bytes);
+      }
+      return;
+    }
+
+    // Box filter: each output sample averages the field samples it covers.
+    PrepareSpans(outWidth, srcWidth, pairs);
+    for (int o = 0; o < lines; ++o) {
+      const int first = static_cast<int>(static_cast<int64_t>(o) * fieldLines_ / outLines);
+      const int last = std::max(
+          first + 1, static_cast<int>(static_cast<int64_t>(o + 1) * fieldLines_ / outLines));
+      std::fill(sum_.begin(), sum_.end(), 0u);
+      for (int f = first; f < last; ++f) {
+        const uint8_t* line = Line(f);
+        for (int i = 0; i < kPictureRowBytes; ++i) sum_[i] += line[i];
+      }
+      const uint32_t count = static_cast<uint32_t>(last - first);
+      uint8_t* out = dst + static_cast<ptrdiff_t>(o) * pitch;
+      for (int p = 0; p < pairs; ++p) {
+        const Span c = chromaSpans_[p];
+        uint32_t u = 0, v = 0;
+        for (int k = c.begin; k < c.end; ++k) {
+          u += sum_[4 * k];
+          v += sum_[4 * k + 2];
+        }
+        const uint32_t n = count * static_cast<uint32_t>(c.end - c.begin);
+        out[4 * p] = static_cast<uint8_t>((u + n / 2) / n);
+        out[4 * p + 2] = static_cast<uint8_t>((v + n / 2) / n);
+        for (int half = 0; half < 2; ++half) {
+          const Span y = lumaSpans_[2 * p + half];
+          uint32_t sum = 0;
+          for (int k = y.begin; k < y.end; ++k) sum += sum_[2 * k + 1];
+          const uint32_t m = count * static_cast<uint32_t>(y.end - y.begin);
+          out[4 * p + 1 + 2 * half] = static_cast<uint8_t>((sum + m / 2) / m);
+        }
+      }
+    }
+  }
+
+ private:
+  struct Span {
+    int begin, end;
+  };
+
+  // Blanking, or the picture line the field line shows.
+  const uint8_t* Line(int fieldLine) const {
+    if (fieldLine < blankLines_) return kBlackRow.data();
+    int line = fieldLine - blankLines_;
+    if (roll_) line = (line + roll_) % (picture_.Lines() + kRollBarLines);
+    return line < picture_.Lines() ? picture_.Row(line) : kBlackRow.data();
+  }
+
+  void PrepareSpans(int outWidth, int srcWidth, int pairs) {
+    if (spansFor_ == std::array<int, 3>{outWidth, srcWidth, pairs}) return;
+    spansFor_ = {outWidth, srcWidth, pairs};
+    lumaSpans_.resize(2 * static_cast<size_t>(pairs));
+    for (int x = 0; x < 2 * pairs; ++x) {
+      const int o = std::min(x, outWidth - 1);  // an odd width repeats its last pixel
+      const int begin = o * srcWidth / outWidth;
+      lumaSpans_[x] = {begin, std::max(begin + 1, (o + 1) * srcWidth / outWidth)};
+    }
+    const int outPairs = (outWidth + 1) / 2, srcPairs = (srcWidth + 1) / 2;
+    chromaSpans_.resize(pairs);
+    for (int p = 0; p < pairs; ++p) {
+      const int begin = p * srcPairs / outPairs;
+      chromaSpans_[p] = {begin, std::max(begin + 1, (p + 1) * srcPairs / outPairs)};
+    }
+  }
+
+  double timeOfDayOrigin_;
+  PictureSources sources_;
+  PictureControls controls_;
+  Picture picture_;
+  int fieldLines_ = 251;
+  int blankLines_ = 11;
+  int roll_ = 0;
+  bool black_ = true;
+  std::array<uint32_t, kPictureRowBytes> sum_{};
+  std::array<int, 3> spansFor_{};
+  std::vector<Span> lumaSpans_, chromaSpans_;
+};
+
+}  // namespace
+
+struct VideoEngine::Impl {
+  explicit Impl(SimBoard& b) : board(b), epoch(Clock::now()) {}
+  void Run();
+
+  SimBoard& board;
+  const Clock::time_point epoch;
+
+  std::mutex renderMutex;  // the renderer, shared by the thread and RenderField
+  FieldRenderer renderer;
+
+  std::mutex mutex;  // everything below
+  std::condition_variable wake;
+  std::thread thread;
+  bool stopRequested = false;
+  bool running = false;
+  FieldTarget* target = nullptr;
+  VideoPortSetup setup;
+  Clock::time_point runStart;
+  Clock::duration activeBefore{};  // time the port ran before the current start
+  std::string statsFile;
+  uint64_t field = 0;  // counts on across restarts so the noise never repeats
+
+  std::atomic<uint64_t> rendered{0};
+  std::atomic<uint64_t> missed{0};
+};
+
+void VideoEngine::Impl::Run() {
+  Snapshot snapshot = TakeSnapshot(board);
+  VideoPortSetup initial;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    initial = setup;
+  }
+  {
+    // Draws the picture's static parts now, so the first field is not late.
+    std::lock_guard<std::mutex> lock(renderMutex);
+    renderer.Prepare(snapshot, initial, 0.0, field);
+  }
+  Clock::time_point deadline;
+  {
+    // The port runs from here: a thread can take a while to get going on a busy machine.
+    std::lock_guard<std::mutex> lock(mutex);
+    runStart = Clock::now();
+    deadline = runStart + PeriodOf(snapshot);
+  }
+  for (;;) {
+    FieldTarget* to;
+    VideoPortSetup as;
+    uint64_t number;
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      if (wake.wait_until(lock, deadline, [this] { return stopRequested; })) break;
+      to = target;
+      as = setup;
+      const Clock::duration period = PeriodOf(snapshot);
+      const Clock::duration late = Clock::now() - deadline;
+      if (late >= period) {
+        // Whole field times went by without a field: they are lost, not made up.
+        const auto lost = late / period;
+        missed += static_cast<uint64_t>(lost);
+        field += static_cast<uint64_t>(lost);
+        deadline += lost * period;
+      }
+      number = field++;
+    }
+    snapshot = TakeSnapshot(board);
+    const double seconds = std::chrono::duration<double>(deadline - epoch).count();
+    {
+      std::lock_guard<std::mutex> lock(renderMutex);
+      renderer.Prepare(snapshot, as, seconds, number);
+      int pitch = 0, width = 0, height = 0;
+      if (uint8_t* buffer = to ? to->BeginField(pitch, width, height) : nullptr) {
+        renderer.Write(buffer, pitch, width, height, as);
+        to->EndField(as.autoflip);
+        ++rendered;
+      }
+    }
+    ToggleFieldBit();
+    deadline += PeriodOf(snapshot);
+  }
+  std::lock_guard<std::mutex> lock(mutex);
+  activeBefore += Clock::now() - runStart;
+  running = false;
+}
+
+VideoEngine::VideoEngine(SimBoard& board) : impl_(std::make_unique<Impl>(board)) {}
+
+VideoEngine::~VideoEngine() {
+  Stop();
+  std::string path;
+  {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    path = impl_->statsFile;
+  }
+  if (path.empty()) return;
+  const VideoEngineStats stats = Stats();
+  // Formatted without the C locale, whatever the program has set it to.
+  char rate[32];
+  const auto end =
+      std::to_chars(rate, rate + sizeof rate - 1, stats.measuredRate, std::chars_format::fixed, 3);
+  *end.ptr = '\0';
+  if (std::FILE* file = std::fopen(path.c_str(), "a")) {
+    std::fprintf(file, "fields %llu missed %llu rate %s\n",
+                 static_cast<unsigned long long>(stats.rendered),
+                 static_cast<unsigned long long>(stats.missed), rate);
+    std::fclose(file);
+  }
+}
+
+void VideoEngine::Start(FieldTarget* target, const VideoPortSetup& setup) {
+  Stop();
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  if (impl_->thread.joinable()) return;  // stopped from its own field; still finishing
+  impl_->target = target;
+  impl_->setup = setup;
+  impl_->stopRequested = false;
+  impl_->running = true;
+  impl_->runStart = Clock::now();
+  impl_->thread = std::thread([this] { impl_->Run(); });
+}
+
+void VideoEngine::Update(const VideoPortSetup& setup) {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  impl_->setup = setup;
+}
+
+void VideoEngine::Stop() {
+  std::thread thread;
+  {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->stopRequested = true;
+    // From the engine's own thread (a target stopping the port in BeginField or
+    // EndField) the thread cannot wait for itself; it ends after this field.
+    if (impl_->thread.get_id() == std::this_thread::get_id()) return;
+    thread = std::move(impl_->thread);
+  }
+  impl_->wake.notify_all();
+  if (thread.joinable()) thread.join();
+}
+
+bool VideoEngine::Running() const {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  return impl_->running;
+}
+
+VideoEngineStats VideoEngine::Stats() const {
+  VideoEngineStats stats;
+  Clock::duration active;
+  {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    active = impl_->activeBefore;
+    if (impl_->running) active += Clock::now() - impl_->runStart;
+  }
+  stats.rendered = impl_->rendered;
+  stats.missed = impl_->missed;
+  const double seconds = std::chrono::duration<double>(active).count();
+  stats.measuredRate = seconds > 0 ? static_cast<double>(stats.rendered) / seconds : 0.0;
+  return stats;
+}
+
+void VideoEngine::SetStatsFile(const std::string& path) {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  impl_->statsFile = path;
+}
+
+uint8_t* VideoEngine::DriverStatusBlock() {
+  return reinterpret_cast<uint8_t*>(g_statusBlock);
+}
+
+void VideoEngine::RenderField(uint8_t* dst, int pitch, const VideoPortSetup& setup,
+                              uint64_t fieldNumber) {
+  const Snapshot snapshot = TakeSnapshot(impl_->board);
+  const double seconds =
+      static_cast<double>(fieldNumber) * std::chrono::duration<double>(PeriodOf(snapshot)).count();
+  std::lock_guard<std::mutex> lock(impl_->renderMutex);
+  impl_->renderer.Prepare(snapshot, setup, seconds, fieldNumber);
+  impl_->renderer.Write(dst, pitch, kPictureWidth, 625, setup);
+}

@@ -1,0 +1,22 @@
+// What the simulated display card can do: the capabilities its DirectDraw driver
+// reports and the failures it shows. Defaults describe a card with a video port, an
+// autoflipping overlay and a destination colour key on the desktop's own format.
+#pragma once
+
+struct SimCardScenario {
+  bool directDraw = true;            // false: DirectDrawCreate fails
+  bool videoPort = true;             // false: no DDCAPS2_VIDEOPORT, no port
+  bool overlay = true;               // false: no DDCAPS_OVERLAY, overlay surfaces refused
+  bool container = true;             // false: no IDDVideoPortContainer behind the DirectDraw object
+  bool clipper = true;               // false: DirectDrawCreateClipper fails
+  bool autoflip = true;              // false: the port cannot flip the overlay by itself
+  bool interleave = false;           // true: the port can interleave both fields into one surface
+  int primaryBits = 0;               // 8, 16, 24 or 32 reported for the primary; 0: the desktop's
+  bool primary555 = false;           // with 16 bits: 5-5-5 masks instead of 5-6-5
+  bool refuseColorKey = false;       // the overlay refuses the destination colour key
+  int loseSurfacesAfterSeconds = 0;  // > 0: the first overlay is lost this long after creation
+};
+
+// From HKEY_CURRENT_USER\Software\QUENDA\Simulator; every value is optional and a
+// missing or malformed one keeps its default.
+SimCardScenario LoadSimCardScenario();
