@@ -43,6 +43,10 @@ using LumaRowFn = void (*)(const uint8_t* uyvy, int width, uint8_t* luma);
 using ChromaBlocksFn = void (*)(const uint8_t* uyvy, ptrdiff_t stride, int blocks, uint8_t* v,
                                 uint8_t* u);
 
+// The plain block average. It lives in a file built without vector flags, so the vector
+// paths finish their last blocks with it instead of repeating it.
+void ChromaBlocksScalar(const uint8_t* uyvy, ptrdiff_t stride, int blocks, uint8_t* v, uint8_t* u);
+
 struct RowKernels {
   FilterRowFn FilterRow;
   FilterColumnsFn FilterColumns;

@@ -271,16 +271,7 @@ void ChromaBlocksAvx2(const uint8_t* uyvy, ptrdiff_t stride, int blocks, uint8_t
     _mm_storel_epi64(reinterpret_cast<__m128i*>(v + b),
                      _mm_srli_si128(_mm256_castsi256_si128(bytes), 8));
   }
-  for (; b < blocks; ++b) {
-    int sumU = 0, sumV = 0;
-    for (int y = 0; y < 4; ++y) {
-      const uint8_t* pairs = uyvy + y * stride + 8 * b;
-      sumU += pairs[0] + pairs[4];
-      sumV += pairs[2] + pairs[6];
-    }
-    v[b] = static_cast<uint8_t>(sumV >> 3);
-    u[b] = static_cast<uint8_t>(sumU >> 3);
-  }
+  if (b < blocks) ChromaBlocksScalar(uyvy + 8 * b, stride, blocks - b, v + b, u + b);
 }
 
 }  // namespace

@@ -64,8 +64,9 @@ void LumaRowPortable(const uint8_t* uyvy, int width, uint8_t* luma) {
   for (int i = 0; i < width; ++i) luma[i] = uyvy[2 * i + 1];
 }
 
-void ChromaBlocksPortable(const uint8_t* uyvy, ptrdiff_t stride, int blocks, uint8_t* v,
-                          uint8_t* u) {
+}  // namespace
+
+void ChromaBlocksScalar(const uint8_t* uyvy, ptrdiff_t stride, int blocks, uint8_t* v, uint8_t* u) {
   for (int b = 0; b < blocks; ++b) {
     int sumU = 0, sumV = 0;
     for (int y = 0; y < 4; ++y) {
@@ -78,11 +79,9 @@ void ChromaBlocksPortable(const uint8_t* uyvy, ptrdiff_t stride, int blocks, uin
   }
 }
 
-}  // namespace
-
 const RowKernels kPortableRows = {
-    FilterRowPortable,  FilterColumnsPortable, InterleavePortable,   Bgr24FloatPortable,
-    Bgr24FixedPortable, LumaRowPortable,       ChromaBlocksPortable,
+    FilterRowPortable,  FilterColumnsPortable, InterleavePortable, Bgr24FloatPortable,
+    Bgr24FixedPortable, LumaRowPortable,       ChromaBlocksScalar,
 };
 
 }  // namespace kernel_rows
