@@ -17,6 +17,12 @@
 #define IDC_CAPTURE 1054
 #define IDC_DONE 1055
 
+// The skinned panels: empty dialog templates; the main panel's only control is the
+// clip position trackbar.
+#define IDD_MAIN_PANEL 128
+#define IDD_TUNER_PANEL 130
+#define IDC_POSITION_TRACKBAR 1174
+
 // Commands: menu items, panel buttons and accelerator keys all send these to the
 // video window.
 #define ID_ABOUT 40001
