@@ -6,6 +6,9 @@
 #define IDR_ACCELERATORS 108
 #define IDR_CONTEXT_MENU 124
 #define IDB_LOGO 153
+#define IDB_MAIN_PANEL_NORMAL 155
+#define IDB_MAIN_PANEL_PRESSED 156
+#define IDB_MAIN_PANEL_LIT 159
 #define IDI_LUMETRA 154
 
 // Capture dialogs and their controls.

@@ -15,6 +15,7 @@
 #include "hw/Audio.h"
 #include "hw/I2cBus.h"
 #include "hw/Tuner.h"
+#include "ui/MainPanel.h"
 
 StartupState Startup;
 
@@ -179,7 +180,7 @@ void RestorePictureAndInput(bool detectionSucceeded) {
   DecoderSetHue(HueRegisterValue(static_cast<uint32_t>(Settings.Hue)));
   Audio.Muted = false;
   Audio.Volume = kVolumeAtStart;
-  // The main panel is created here once it lands.
+  CreateMainPanel();
   if (detectionSucceeded) return;
 
   switch (Settings.VideoConnector) {

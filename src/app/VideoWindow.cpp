@@ -11,7 +11,9 @@
 #include "hw/Tuner.h"
 #include "resource.h"
 #include "shared/Settings.h"
+#include "ui/MainPanel.h"
 #include "ui/Panels.h"
+#include "ui/SourceOptions.h"
 
 VideoWindowState VideoWindow;
 
@@ -288,7 +290,7 @@ LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       BeginPaint(window, &ps);
       EndPaint(window, &ps);
       PaintColorKey();
-      // The source options panel is drawn over the picture here once it lands.
+      if (MainPanel.SourceOption != kOptionNone) DrawSourceOptions();
       return 0;
     }
     case WM_ENDSESSION:

@@ -12,6 +12,7 @@
 #include "hw/Tuner.h"
 #include "resource.h"
 #include "sim/win32/SimDirectDraw.h"
+#include "ui/MainPanel.h"
 #include "ui/Panels.h"
 
 namespace {
@@ -71,10 +72,14 @@ TestBoard::~TestBoard() {
 void ResetProgramState() {
   if (Startup.LogoWindow) DestroyWindow(Startup.LogoWindow);
   if (VideoWindow.Window && IsWindow(VideoWindow.Window)) DestroyWindow(VideoWindow.Window);
+  if (MainPanel.Window && IsWindow(MainPanel.Window)) DestroyWindow(MainPanel.Window);
   DrainQueue();
   Startup = StartupState{};
   VideoWindow = VideoWindowState{};
   Panels = PanelHandles{};
+  ReleaseSkinPalette(MainPanelSkin);
+  MainPanel = MainPanelState{};
+  MainPanelSkin.PressedId = -1;
   Audio = AudioState{};
   Tuner = TunerState{};
   Settings = SettingsData{};

@@ -1,0 +1,568 @@
+#include "ui/MainPanel.h"
+
+#include <commctrl.h>
+
+#include <array>
+#include <cstdio>
+
+#include "app/VideoWindow.h"
+#include "display/DisplayChain.h"
+#include "display/OverlayPlacement.h"
+#include "hw/Audio.h"
+#include "hw/Decoder.h"
+#include "hw/Tuner.h"
+#include "resource.h"
+#include "shared/Settings.h"
+#include "ui/Panels.h"
+
+MainPanelState MainPanel;
+SkinPanel MainPanelSkin;
+
+namespace {
+
+constexpr UINT_PTR kTimerLeftRight = 9;
+constexpr UINT_PTR kTimerUpDown = 10;
+constexpr UINT kArrowRepeatMs = 200;
+
+// One row of the panel's table: a rectangle (left, top) - (right, bottom) in panel pixels.
+struct ButtonRow {
+  int Id;
+  RECT Area;
+  const char* Tooltip;
+  int LitFlag;
+  UINT_PTR RepeatTimer;
+  bool SmallPressedLook;  // pressed look 12 x 12 from the top left corner
+};
+
+// In hit-test order.
+constexpr ButtonRow kButtons[] = {
+    {kButtonCaptureMode, {56, 41, 71, 56}, "Capture Mode", kLitCaptureMode, 0, false},
+    {kButtonLiveVideoMode, {71, 41, 87, 56}, "LiveVideo Mode", kLitLiveVideoMode, 0, false},
+    {kButtonSpare, {91, 41, 106, 56}, "", kLitSpare, 0, false},
+    {kButtonFullScreen, {106, 41, 122, 56}, "Full Screen  (Ctrl+S)", kLitFullScreen, 0, false},
+    {kButtonAbout, {8, 45, 19, 56}, "About", -1, 0, true},
+    {kButtonExit, {21, 45, 32, 56}, "Exit", -1, 0, true},
+    {kButtonMinimize, {34, 45, 45, 56}, "Minimize", -1, 0, true},
+    {kButtonLogo, {16, 8, 38, 27}, "About", -1, 0, false},
+    {kButtonVideoFormat, {291, 37, 310, 56}, "Video Format", kLitVideoFormat, 0, false},
+    {kButtonSourceOptions,
+     {375, 25, 391, 41},
+     "Show/Hide Video Source Options",
+     kLitSourceOptions,
+     0,
+     false},
+    {kButtonSetCaptureFile, {331, 37, 349, 56}, "Set Capture File", kLitSetCaptureFile, 0, false},
+    {kButtonCaptureVideo, {331, 12, 349, 31}, "Capture Video  (F7)", kLitCaptureVideo, 0, false},
+    {kButtonCaptureFrames, {311, 12, 329, 31}, "Capture Frames  (F6)", kLitCaptureFrames, 0, false},
+    {kButtonCaptureSingleFrame,
+     {291, 12, 309, 31},
+     "Capture Single Frame  (F5)",
+     kLitCaptureSingleFrame,
+     0,
+     false},
+    {kButtonLeft, {364, 25, 372, 41}, "Left", kLitLeft, kTimerLeftRight, false},
+    {kButtonRight, {393, 25, 402, 41}, "Right", kLitRight, kTimerLeftRight, false},
+    {kButtonUp, {375, 14, 391, 24}, "Up", kLitUp, kTimerUpDown, false},
+    {kButtonDown, {375, 43, 391, 53}, "Down", kLitDown, kTimerUpDown, false},
+    {kButtonOpenVideoFile, {311, 37, 329, 56}, "Open Video File", -1, 0, false},
+    {kButtonPlay, {255, 9, 268, 22}, "Play", kLitPlay, 0, false},
+    {kButtonPause, {241, 9, 254, 22}, "Pause", kLitPause, 0, false},
+    {kButtonStop, {269, 9, 282, 22}, "Stop", kLitStop, 0, false},
+};
+constexpr size_t kButtonCount = std::size(kButtons);
+
+struct ButtonGeometry {
+  std::array<std::array<POINT, 4>, kButtonCount> Polygons;
+  std::array<SkinRect, kButtonCount> PressedLooks;
+};
+
+constexpr ButtonGeometry MakeGeometry() {
+  ButtonGeometry g{};
+  for (size_t i = 0; i < kButtonCount; ++i) {
+    const RECT& r = kButtons[i].Area;
+    g.Polygons[i] = {POINT{r.left, r.top}, POINT{r.right, r.top}, POINT{r.right, r.bottom},
+                     POINT{r.left, r.bottom}};
+    g.PressedLooks[i] = kButtons[i].SmallPressedLook
+                            ? SkinRect{r.left, r.top, 12, 12}
+                            : SkinRect{r.left, r.top, r.right - r.left, r.bottom - r.top};
+  }
+  return g;
+}
+constexpr ButtonGeometry kGeometry = MakeGeometry();
+
+std::array<HotAreaSpec, kButtonCount> MakeHotAreas() {
+  std::array<HotAreaSpec, kButtonCount> areas{};
+  for (size_t i = 0; i < kButtonCount; ++i) {
+    const ButtonRow& b = kButtons[i];
+    areas[i] = HotAreaSpec{b.Id,
+                           kGeometry.Polygons[i],
+                           {&kGeometry.PressedLooks[i], 1},
+                           b.RepeatTimer,
+                           b.RepeatTimer ? kArrowRepeatMs : 0,
+                           b.LitFlag};
+  }
+  return areas;
+}
+// The logo has no pressed look.
+const std::array<HotAreaSpec, kButtonCount> kHotAreas = [] {
+  auto areas = MakeHotAreas();
+  for (HotAreaSpec& a : areas) {
+    if (a.Id == kButtonLogo) a.PressedLook = {};
+  }
+  return areas;
+}();
+
+// A 419 x 66 body with a strip below it from x 6 to 414 down to y 69.
+constexpr POINT kShape[] = {{0, 0},    {0, 66},   {6, 66},   {6, 69},
+                            {414, 69}, {414, 66}, {419, 66}, {419, 0}};
+
+constexpr SkinRect kReadOut = {137, 27, 144, 29};
+constexpr SkinRect kPositionCounter = {176, 42, 34, 12};
+constexpr SkinRect kSizeReadOut = {210, 42, 60, 12};
+constexpr SkinRect kWholePanel = {0, 0, kMainPanelWidth, kMainPanelHeight};
+
+constexpr COLORREF kGreen = RGB(0, 255, 0);
+constexpr COLORREF kYellow = RGB(255, 255, 0);
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+constexpr char kFace[] = "Times New Roman";
+
+HWND VideoWindowHandle() {
+  return VideoWindow.Window;
+}
+
+void SendToVideoWindow(UINT command) {
+  SendMessageA(VideoWindowHandle(), WM_COMMAND, command, 0);
+}
+
+void RepaintVideoWindow() {
+  SendMessageA(VideoWindowHandle(), WM_PAINT, 0, 0);
+}
+
+SkinRect RectOf(const ButtonRow& b) {
+  return SkinRect{b.Area.left, b.Area.top, b.Area.right - b.Area.left, b.Area.bottom - b.Area.top};
+}
+
+SkinRect AreaOf(int id) {
+  for (const ButtonRow& b : kButtons) {
+    if (b.Id == id) return RectOf(b);
+  }
+  return {};
+}
+
+SkinRect LitRectOf(int flag) {
+  for (const ButtonRow& b : kButtons) {
+    if (b.LitFlag == flag) return RectOf(b);
+  }
+  return {};
+}
+
+void Text(HDC dc, const char* text, RECT r, UINT alignment) {
+  DrawTextA(dc, text, -1, &r, DT_SINGLELINE | alignment);
+}
+
+void DrawReadOuts(HDC dc) {
+  SetBkMode(dc, TRANSPARENT);
+  HFONT font = CreatePixelFont(dc, kFace, 10);
+  HGDIOBJ oldFont = SelectObject(dc, font);
+  SetTextColor(dc, kGreen);
+  const int mode = VideoWindow.ViewMode;
+  const char* modeName = mode == kLiveVideoMode  ? "Live"
+                         : mode == kCaptureMode  ? "Capture"
+                         : mode == kPlaybackMode ? "Play"
+                                                 : "";
+  Text(dc, modeName, RECT{141, 29, 175, 40}, DT_LEFT);
+  SelectObject(dc, oldFont);
+  DeleteObject(font);
+
+  font = CreatePixelFont(dc, kFace, 9);
+  oldFont = SelectObject(dc, font);
+  SetTextColor(dc, kYellow);
+  char text[64];
+  if (mode == kPlaybackMode) {
+    // The clip's name, length and position join here with the clip controls.
+  } else if (mode == kLiveVideoMode || mode == kCaptureMode) {
+    if (IsValidVideoStandard(Settings.VideoStandard))
+      Text(dc, kVideoStandardNames[Settings.VideoStandard], RECT{176, 29, 229, 40}, DT_RIGHT);
+    const char* input = Settings.VideoConnector == kConnectorSVideo      ? "S-Video"
+                        : Settings.VideoConnector == kConnectorComposite ? "Composite"
+                        : Settings.VideoConnector == kConnectorTuner     ? "Tuner"
+                                                                         : "";
+    Text(dc, input, RECT{236, 29, 277, 40}, DT_RIGHT);
+  }
+  SetTextColor(dc, kWhite);
+  snprintf(text, sizeof text, "%d x %d", VideoWindow.PictureWidth, VideoWindow.PictureHeight);
+  Text(dc, text, RECT{210, 42, 270, 54}, DT_RIGHT);
+  SelectObject(dc, oldFont);
+  DeleteObject(font);
+}
+
+void Paint(HWND panel) {
+  InvalidateRect(panel, nullptr, FALSE);
+  PAINTSTRUCT ps;
+  BeginPaint(panel, &ps);
+  HDC dc = GetDC(panel);
+  HPALETTE oldPalette = SelectPalette(dc, MainPanelSkin.Palette, FALSE);
+  const SkinImage& normal = MainPanelSkin.Normal;
+  // Restore only what the last press touched where that is enough.
+  switch (MainPanelSkin.PressedId) {
+    case kButtonCaptureSingleFrame:
+    case kButtonOpenVideoFile:
+    case kButtonUp:
+    case kButtonDown:
+      DrawSkinRect(dc, normal, AreaOf(MainPanelSkin.PressedId));
+      break;
+    case kButtonPlay:
+      DrawSkinRect(dc, normal, AreaOf(kButtonPlay));
+      DrawSkinRect(dc, normal, kReadOut);
+      break;
+    case kButtonPause:
+      DrawSkinRect(dc, normal, AreaOf(kButtonPause));
+      DrawSkinRect(dc, normal, kPositionCounter);
+      break;
+    case kButtonLeft:
+    case kButtonRight:
+      if (MainPanel.SourceOption == kOptionInput) {
+        DrawSkinRect(dc, normal, kWholePanel);
+      } else {
+        DrawSkinRect(dc, normal, AreaOf(MainPanelSkin.PressedId));
+        DrawSkinRect(dc, normal, kReadOut);
+      }
+      break;
+    default:
+      DrawSkinRect(dc, normal, kWholePanel);
+      break;
+  }
+  DrawReadOuts(dc);
+  for (int flag = 0; flag < kMainLitFlagCount; ++flag) {
+    if (MainPanelSkin.LitFlags[flag]) DrawSkinRect(dc, MainPanelSkin.Lit, LitRectOf(flag));
+  }
+  SelectPalette(dc, oldPalette, FALSE);
+  ReleaseDC(panel, dc);
+  EndPaint(panel, &ps);
+}
+
+void SetFlags(std::initializer_list<std::pair<int, int>> flags) {
+  for (auto [flag, value] : flags) MainPanelSkin.LitFlags[flag] = value;
+}
+
+// The panel's own idea of the mode: it follows the commands it sent itself.
+void AfterCommand(HWND, int id) {
+  switch (id) {
+    case kButtonLiveVideoMode:
+      SetFlags({{kLitCaptureMode, 0},
+                {kLitLiveVideoMode, 1},
+                {kLitFullScreen, 0},
+                {kLitSetCaptureFile, 1},
+                {kLitCaptureVideo, 1},
+                {kLitCaptureFrames, 1},
+                {kLitCaptureSingleFrame, 1}});
+      break;
+    case kButtonCaptureMode:
+      SetFlags({{kLitCaptureMode, 1},
+                {kLitLiveVideoMode, 0},
+                {kLitFullScreen, 1},
+                {kLitSetCaptureFile, 0},
+                {kLitCaptureVideo, 0},
+                {kLitCaptureFrames, 0},
+                {kLitCaptureSingleFrame, 0}});
+      break;
+    case kButtonSourceOptions: {
+      const int lit = MainPanel.SourceOption == kOptionNone ? 1 : 0;
+      SetFlags({{kLitLeft, lit}, {kLitRight, lit}, {kLitUp, lit}, {kLitDown, lit}});
+      break;
+    }
+    case kButtonStop:
+      // The transport flags and the saved mode flags join here with the clip controls.
+      break;
+  }
+}
+
+int Clamp(int v, int low, int high) {
+  return v < low ? low : v > high ? high : v;
+}
+
+int ValidStandard() {
+  return IsValidVideoStandard(Settings.VideoStandard) ? Settings.VideoStandard : int{kNtscM};
+}
+
+void ChangePictureSetting(int option, int delta) {
+  int32_t* field = option == kOptionBrightness   ? &Settings.Brightness
+                   : option == kOptionContrast   ? &Settings.Contrast
+                   : option == kOptionSaturation ? &Settings.Saturation
+                                                 : &Settings.Hue;
+  *field = Clamp(*field + delta, 0, 255);
+  const auto v = static_cast<uint32_t>(*field);
+  switch (option) {
+    case kOptionBrightness:
+      DecoderSetBrightness(BrightnessRegisterValue(v));
+      break;
+    case kOptionContrast:
+      DecoderSetContrast(ContrastRegisterValue(v));
+      break;
+    case kOptionSaturation:
+      DecoderSetSaturation(SaturationRegisterValue(v));
+      break;
+    default:
+      DecoderSetHue(HueRegisterValue(v));
+      break;
+  }
+}
+
+void ChangeInput(bool left) {
+  const int connector = Settings.VideoConnector;
+  if (connector == kConnectorSVideo) {
+    if (!left) AudioMute();
+    Settings.VideoConnector = kConnectorComposite;
+    DecoderSelectComposite();
+  } else if (connector == kConnectorComposite) {
+    if (left) AudioMute();
+    Settings.VideoConnector = kConnectorSVideo;
+    if (TunerPresent()) AudioSelectInput(kConnectorSVideo);
+    DecoderSelectSVideo();
+  }
+  RepaintVideoWindow();
+  // The tuner panel follows the input here once it lands.
+}
+
+void ChangeStandard(bool left) {
+  const int s = (ValidStandard() + (left ? kVideoStandardCount - 1 : 1)) % kVideoStandardCount;
+  const bool lines240 = IsStandard240Line(static_cast<uint32_t>(s));
+  Settings.CableStandard = s == kPalBghi ? 0 : 2;
+  Settings.VideoStandard = s;
+  DecoderSetStandard(static_cast<uint32_t>(s));
+  Display.VideoPortConfig.FieldHeight = lines240 ? 251 : 288;
+  DisplayRelease();
+  OverlayTick();
+  RepaintVideoWindow();
+  if (VideoWindow.ViewMode == kCaptureMode) {
+    VideoWindow.PictureWidth = 352;
+    VideoWindow.PictureHeight = lines240 ? 240 : 288;
+    SizeVideoWindow(VideoWindowHandle(), VideoWindow.PictureWidth, VideoWindow.PictureHeight);
+    SizeVideoWindow(VideoWindowHandle(), VideoWindow.PictureWidth, VideoWindow.PictureHeight);
+  }
+}
+
+void ChangeSourceOption(bool left) {
+  switch (MainPanel.SourceOption) {
+    case kOptionBrightness:
+    case kOptionContrast:
+    case kOptionSaturation:
+    case kOptionHue:
+      ChangePictureSetting(MainPanel.SourceOption, left ? -8 : 8);
+      RepaintVideoWindow();
+      break;
+    case kOptionInput:
+      ChangeInput(left);
+      break;
+    case kOptionStandard:
+      ChangeStandard(left);
+      break;
+  }
+}
+
+void OnCommand(HWND panel, WPARAM id) {
+  switch (id) {
+    case kButtonAbout:
+    case kButtonLogo:
+      SendToVideoWindow(ID_ABOUT);
+      SetFocus(panel);
+      ShowWindow(panel, SW_SHOW);
+      break;
+    case kButtonExit:
+      EndDialog(panel, 1);
+      ReleaseSkinPalette(MainPanelSkin);
+      MainPanel.Created = 0;
+      SendMessageA(VideoWindowHandle(), WM_DESTROY, 0, 0);
+      // Releasing the video driver joins here with playback.
+      break;
+    case kButtonMinimize:
+      ShowWindow(panel, SW_MINIMIZE);
+      break;
+    case kButtonLiveVideoMode:
+      SendToVideoWindow(ID_LIVE_VIDEO_MODE);
+      SetFocus(panel);
+      ShowWindow(panel, SW_SHOW);
+      break;
+    case kButtonCaptureMode:
+      SendToVideoWindow(ID_CAPTURE_MODE);
+      SetFocus(panel);
+      ShowWindow(panel, SW_SHOW);
+      break;
+    case kButtonVideoFormat:
+      SendToVideoWindow(ID_VIDEO_FORMAT);
+      break;
+    case kButtonSourceOptions:
+      MainPanel.SourceOption =
+          MainPanel.SourceOption == kOptionNone ? kOptionBrightness : kOptionNone;
+      RepaintVideoWindow();
+      break;
+    case kButtonSetCaptureFile:
+      SendToVideoWindow(ID_SET_CAPTURE_FILE);
+      break;
+    case kButtonCaptureSingleFrame:
+      SendToVideoWindow(ID_SINGLE_FRAME);
+      break;
+    case kButtonCaptureFrames:
+      SendToVideoWindow(ID_FRAMES);
+      SetFocus(panel);
+      break;
+    case kButtonCaptureVideo:
+      SendToVideoWindow(ID_VIDEO);
+      SetFocus(panel);
+      break;
+    case kButtonFullScreen:
+      SendToVideoWindow(VideoWindow.FullScreen == 1 ? ID_LEAVE_FULL_SCREEN : ID_FULL_SCREEN);
+      break;
+    case kButtonUp:
+      if (MainPanel.SourceOption != kOptionNone)
+        MainPanel.SourceOption = MainPanel.SourceOption == kOptionBrightness
+                                     ? kOptionStandard
+                                     : MainPanel.SourceOption - 1;
+      RepaintVideoWindow();
+      break;
+    case kButtonDown:
+      if (MainPanel.SourceOption != kOptionNone)
+        MainPanel.SourceOption = MainPanel.SourceOption == kOptionStandard
+                                     ? kOptionBrightness
+                                     : MainPanel.SourceOption + 1;
+      RepaintVideoWindow();
+      break;
+    case kButtonLeft:
+    case kButtonRight:
+      ChangeSourceOption(id == kButtonLeft);
+      break;
+    case kButtonOpenVideoFile:
+    case kButtonPlay:
+    case kButtonPause:
+    case kButtonStop:
+      // The clip controls join here with playback.
+      break;
+    default:
+      break;
+  }
+}
+
+// Message 1225: the window's client size as it is now, over the size read-out.
+void ShowClientSize(HWND panel) {
+  HDC dc = GetDC(panel);
+  HPALETTE oldPalette = SelectPalette(dc, MainPanelSkin.Palette, FALSE);
+  DrawSkinRect(dc, MainPanelSkin.Normal, kSizeReadOut);
+  HFONT font = CreatePixelFont(dc, kFace, 9);
+  HGDIOBJ oldFont = SelectObject(dc, font);
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, kWhite);
+  RECT client = {};
+  GetClientRect(VideoWindowHandle(), &client);
+  char text[64];
+  snprintf(text, sizeof text, "%d x %d", static_cast<int>(client.right),
+           static_cast<int>(client.bottom));
+  Text(dc, text, RECT{210, 42, 270, 54}, DT_RIGHT);
+  SelectObject(dc, oldFont);
+  DeleteObject(font);
+  SelectPalette(dc, oldPalette, FALSE);
+  ReleaseDC(panel, dc);
+}
+
+HBRUSH TrackbarBackground(HDC dc) {
+  SelectPalette(dc, MainPanelSkin.Palette, TRUE);
+  SetFocus(nullptr);  // the trackbar never keeps the keyboard focus
+  if (GetDeviceCaps(dc, RASTERCAPS) & RC_PALETTE) {
+    if (!MainPanel.PaletteBrush) MainPanel.PaletteBrush = CreateSolidBrush(0x02C0C0C0);
+    return MainPanel.PaletteBrush;
+  }
+  if (!MainPanel.PlainBrush) MainPanel.PlainBrush = CreateSolidBrush(0x02C3DBE3);
+  return MainPanel.PlainBrush;
+}
+
+void InitPanel(HWND panel) {
+  MainPanel.Window = panel;
+  ResetMainPanelLitFlags();
+  MainPanelSkin.Style = PanelStyle::Main;
+  MainPanelSkin.Table = kHotAreas;
+  InitSkinPanel(panel, MainPanelSkin, kShape, IDB_MAIN_PANEL_NORMAL, IDB_MAIN_PANEL_PRESSED,
+                IDB_MAIN_PANEL_LIT, PC_NOCOLLAPSE);
+  // Preloading the video driver joins here with playback.
+  SetWindowPos(GetDlgItem(panel, IDC_POSITION_TRACKBAR), nullptr, 137, 10, 100, 15, SWP_NOZORDER);
+  MainPanel.AudioModeIndicator = 1;
+}
+
+void CreateTooltips(HWND panel) {
+  MainPanel.Tooltips =
+      CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+                      CW_USEDEFAULT, CW_USEDEFAULT, panel, nullptr, nullptr, nullptr);
+  for (const ButtonRow& b : kButtons) {
+    TOOLINFOA tool = {};
+    tool.cbSize = TTTOOLINFOA_V1_SIZE;
+    tool.uFlags = TTF_SUBCLASS;
+    tool.hwnd = panel;
+    tool.uId = static_cast<UINT_PTR>(b.Id);
+    tool.rect = b.Area;
+    tool.lpszText = const_cast<char*>(b.Tooltip);
+    SendMessageA(MainPanel.Tooltips, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+  }
+}
+
+}  // namespace
+
+void ResetMainPanelLitFlags() {
+  MainPanelSkin.LitFlags.assign(kMainLitFlagCount, 1);
+  SetFlags(
+      {{kLitCaptureMode, 0}, {kLitFullScreen, 0}, {kLitVideoFormat, 0}, {kLitSourceOptions, 0}});
+}
+
+INT_PTR CALLBACK MainPanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      InitPanel(panel);
+      return TRUE;
+    case WM_PAINT:
+      Paint(panel);
+      return TRUE;
+    case WM_LBUTTONDOWN:
+      PanelPress(panel, MainPanelSkin, lParam);
+      return TRUE;
+    case WM_MOUSEMOVE:
+      PanelMouseMove(panel, MainPanelSkin, lParam);
+      return TRUE;
+    case WM_LBUTTONUP:
+      PanelRelease(panel, MainPanelSkin, lParam, AfterCommand);
+      return TRUE;
+    case WM_TIMER:
+      if (wParam == kTimerLeftRight || wParam == kTimerUpDown)
+        PanelRepeatTick(panel, MainPanelSkin, wParam);
+      // Timer 11, the playback position, joins here with the clip controls.
+      return TRUE;
+    case WM_COMMAND:
+      OnCommand(panel, wParam);
+      return TRUE;
+    case WM_CTLCOLORSTATIC:
+      return reinterpret_cast<INT_PTR>(TrackbarBackground(reinterpret_cast<HDC>(wParam)));
+    case WM_QUERYNEWPALETTE:
+      return PanelQueryNewPalette(panel, MainPanelSkin);
+    case WM_PALETTECHANGED:
+      PanelPaletteChanged(panel, wParam);
+      return TRUE;
+    case kMsgVideoSizeChanged:
+      ShowClientSize(panel);
+      return TRUE;
+  }
+  return FALSE;
+}
+
+void CreateMainPanel() {
+  if (MainPanel.Created == 1) return;
+  InitCommonControls();
+  HWND panel = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN_PANEL),
+                                  nullptr, MainPanelProc, 0);
+  if (!panel) return;
+  Panels.MainPanel = panel;
+  SetWindowTextA(panel, kMainPanelTitle);
+  RECT video = {};
+  GetWindowRect(VideoWindowHandle(), &video);
+  const int x = video.left - (kMainPanelWidth - (video.right - video.left)) / 2;
+  SetWindowPos(panel, nullptr, x, video.bottom + 5, kMainPanelWidth, kMainPanelHeight,
+               SWP_NOZORDER);
+  ShowWindow(panel, SW_SHOWNORMAL);
+  CreateTooltips(panel);
+  MainPanel.Created = 1;
+}

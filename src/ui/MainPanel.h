@@ -1,0 +1,91 @@
+// The main panel: the skinned 420 x 70 control surface under the video window. Its buttons
+// switch modes, go full screen, start captures, open dialogs and step through and change
+// the source options; its read-out shows the mode, standard, input and picture size.
+#pragma once
+
+#include <windows.h>
+
+#include "ui/SkinPanel.h"
+
+// Buttons with a lit (latched or unavailable) look, in the order the paint handler draws
+// them. The first fourteen are the mode flags.
+enum MainLitFlag {
+  kLitCaptureMode,
+  kLitLiveVideoMode,
+  kLitSpare,
+  kLitFullScreen,
+  kLitCaptureVideo,
+  kLitCaptureFrames,
+  kLitCaptureSingleFrame,
+  kLitSetCaptureFile,
+  kLitVideoFormat,
+  kLitSourceOptions,
+  kLitLeft,
+  kLitRight,
+  kLitUp,
+  kLitDown,
+  kLitPlay,
+  kLitPause,
+  kLitStop,
+  kMainLitFlagCount,
+};
+inline constexpr int kModeFlagCount = 14;
+
+// Hot-area ids: also the commands the panel sends itself.
+enum MainPanelButton {
+  kButtonOpenVideoFile = 101,
+  kButtonPlay = 102,
+  kButtonPause = 103,
+  kButtonStop = 104,
+  kButtonAbout = 105,
+  kButtonExit = 1153,
+  kButtonMinimize = 1154,
+  kButtonLogo = 1155,
+  kButtonLiveVideoMode = 1157,
+  kButtonCaptureMode = 1158,
+  kButtonVideoFormat = 1160,
+  kButtonSourceOptions = 1161,
+  kButtonSetCaptureFile = 1162,
+  kButtonCaptureSingleFrame = 1164,
+  kButtonCaptureFrames = 1165,
+  kButtonCaptureVideo = 1166,
+  kButtonSpare = 1167,
+  kButtonFullScreen = 1168,
+  kButtonUp = 1171,
+  kButtonLeft = 1172,
+  kButtonRight = 1173,
+  kButtonDown = 1174,
+};
+
+// SourceOption values: which option the arrow buttons change (0: the options are hidden).
+enum SourceOptionValue {
+  kOptionNone = 0,
+  kOptionBrightness = 1,
+  kOptionContrast = 2,
+  kOptionSaturation = 3,
+  kOptionHue = 4,
+  kOptionInput = 5,
+  kOptionStandard = 6,
+};
+
+inline constexpr int kMainPanelWidth = 420;
+inline constexpr int kMainPanelHeight = 70;
+inline constexpr char kMainPanelTitle[] = "Corvan Main Panel";
+
+struct MainPanelState {
+  HWND Window = nullptr;  // MainPanelWindow
+  int Created = 0;        // MainPanelCreated
+  HWND Tooltips = nullptr;
+  HBRUSH PaletteBrush = nullptr;  // trackbar background on a palette device
+  HBRUSH PlainBrush = nullptr;    // and on any other
+  int SourceOption = kOptionNone;
+  int AudioModeIndicator = 0;  // 1: the tuner panel shows "MTS"
+};
+extern MainPanelState MainPanel;
+extern SkinPanel MainPanelSkin;
+
+void CreateMainPanel();
+INT_PTR CALLBACK MainPanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The lit flags as a fresh panel has them.
+void ResetMainPanelLitFlags();
