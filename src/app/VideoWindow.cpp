@@ -203,9 +203,11 @@ void OnCommand(HWND window, int id) {
       }
       break;
     case ID_LIVE_VIDEO_MODE:
+    case ID_CTRL_V:
       if (mode != kLiveVideoMode) SwitchToLiveVideoMode(window);
       break;
     case ID_CAPTURE_MODE:
+    case ID_CTRL_C:
       if (mode != kCaptureMode) SwitchToCaptureMode(window);
       break;
     case ID_FRAMES:
@@ -345,6 +347,14 @@ LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       ReleaseCapture();
       return 0;
     case WM_RBUTTONDOWN:
+      if (VideoWindow.FullScreen) {
+        TogglePanelInFullScreen();
+      } else if (VideoWindow.ContextMenu) {
+        const POINT p = ScreenPointFromLParam(window, lParam);
+        TrackPopupMenu(VideoWindow.ContextMenu, TPM_LEFTALIGN | TPM_RIGHTBUTTON, p.x, p.y, 0,
+                       window, nullptr);
+      }
+      return 0;
     case WM_MBUTTONDOWN:
       if (VideoWindow.FullScreen) TogglePanelInFullScreen();
       return 0;

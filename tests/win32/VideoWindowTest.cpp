@@ -357,3 +357,33 @@ TEST_F(VideoWindowTest, EndSessionSwitchesTheOutputOffAtOnce) {
 }
 
 }  // namespace
+
+namespace {
+bool g_menuSeen = false;
+void CALLBACK CloseMenu(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND menu = FindWindowA("#32768", nullptr);
+  if (menu && IsWindowVisible(menu)) g_menuSeen = true;
+  KillTimer(nullptr, timer);
+  EndMenu();
+}
+}  // namespace
+
+TEST_F(VideoWindowTest, RightClickOpensTheContextMenuAndCtrlKeysSwitchModes) {
+  Run([](SimBoard&) {
+    g_menuSeen = false;
+    SetTimer(nullptr, 0, 100, CloseMenu);
+    // The menu runs its own loop inside the click until the timer closes it.
+    SendMessageA(VideoWindow.Window, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(20, 20));
+    EXPECT_TRUE(g_menuSeen);
+
+    char text[32] = {};
+    HMENU capture = GetSubMenu(VideoWindow.ContextMenu, 4);
+    GetMenuStringA(capture, 0, text, sizeof text, MF_BYPOSITION);
+    EXPECT_STREQ(text, "Single Frame\tF5");
+
+    Command(ID_CTRL_C);
+    EXPECT_EQ(VideoWindow.ViewMode, kCaptureMode);
+    Command(ID_CTRL_V);
+    EXPECT_EQ(VideoWindow.ViewMode, kLiveVideoMode);
+  });
+}
