@@ -13,6 +13,7 @@
 #include "resource.h"
 #include "sim/win32/SimDirectDraw.h"
 #include "ui/Panels.h"
+#include "ui/TunerPanel.h"
 
 namespace {
 
@@ -70,11 +71,13 @@ TestBoard::~TestBoard() {
 
 void ResetProgramState() {
   if (Startup.LogoWindow) DestroyWindow(Startup.LogoWindow);
+  if (Panels.TunerPanel && IsWindow(Panels.TunerPanel)) DestroyWindow(Panels.TunerPanel);
   if (VideoWindow.Window && IsWindow(VideoWindow.Window)) DestroyWindow(VideoWindow.Window);
   DrainQueue();
   Startup = StartupState{};
   VideoWindow = VideoWindowState{};
   Panels = PanelHandles{};
+  TunerPanel = TunerPanelState{};
   Audio = AudioState{};
   Tuner = TunerState{};
   Settings = SettingsData{};
