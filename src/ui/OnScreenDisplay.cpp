@@ -10,6 +10,7 @@
 #include "ui/OsdLayout.h"
 #include "ui/Panels.h"
 #include "ui/SkinPanel.h"
+#include "ui/TunerPanel.h"
 
 namespace {
 
@@ -18,6 +19,16 @@ constexpr COLORREF kChannelColour = RGB(0, 255, 0);
 constexpr COLORREF kVolumeColour = RGB(255, 255, 0);
 constexpr COLORREF kMuteColour = RGB(255, 0, 0);
 constexpr UINT kOsdTextFormat = DT_SINGLELINE | DT_RIGHT;
+
+// Every display erases the one before it; the erase timer of that one must not then
+// cut the new display short. The caller arms the new display's own timer.
+void StopEraseTimers() {
+  if (VideoWindow.Window) KillTimer(VideoWindow.Window, kTimerChannelDisplay);
+  if (Panels.TunerPanel) {
+    KillTimer(Panels.TunerPanel, kTimerVolumeOsd);
+    KillTimer(Panels.TunerPanel, kTimerMuteOsd);
+  }
+}
 
 RECT ToRect(const OsdRect& r) {
   return RECT{r.Left, r.Top, r.Right, r.Bottom};
@@ -46,6 +57,7 @@ class BottomOsd {
     oldPen_ = SelectObject(dc_, GetStockObject(NULL_PEN));
     oldBrush_ = SelectObject(dc_, brush_);
     oldFont_ = SelectObject(dc_, font_);
+    StopEraseTimers();
     PaintColorKey();
     SetBkMode(dc_, TRANSPARENT);
   }
@@ -88,6 +100,7 @@ class BottomOsd {
 
 void ShowChannelOsd(HWND window, int n) {
   KillTimer(window, kTimerChannelDisplay);
+  StopEraseTimers();
   PaintColorKey();
 
   char text[64];

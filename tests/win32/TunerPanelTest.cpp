@@ -442,6 +442,32 @@ TEST_F(TunerPanelTest, MuteShowsItsNoticeAndMarkAndAVolumeStepEndsIt) {
   });
 }
 
+// Each display's erase timer would otherwise erase whatever display came after it.
+TEST_F(TunerPanelTest, ANewerDisplayOutlastsTheEraseTimerOfTheOneBefore) {
+  Run([](SimBoard&) {
+    HWND video = VideoWindow.Window;
+    SelectChannel(3);
+    Click(kTunerVolumeUp);
+    EXPECT_FALSE(KillTimer(video, kTimerChannelDisplay));
+    Click(kTunerMute);
+    EXPECT_FALSE(KillTimer(Panel(), kTimerVolumeOsd));
+    SelectChannel(4);
+    EXPECT_FALSE(KillTimer(Panel(), kTimerMuteOsd));
+    EXPECT_TRUE(KillTimer(video, kTimerChannelDisplay));
+
+    // In real time: "Mute" a second after a volume step stays its three seconds.
+    Click(kTunerMute);  // sound on again
+    Click(kTunerVolumeDown);
+    Pump(1000);
+    Click(kTunerMute);
+    Pump(2500);  // 3.5 s after the volume step
+    const RECT bottom = ToRect(BottomOsdRect(Width(), Height()));
+    EXPECT_GT(Snapshot(video, bottom).Count(kRed), 0);
+    Pump(1000);
+    EXPECT_EQ(Snapshot(video, bottom).Count(kRed), 0);
+  });
+}
+
 TEST_F(TunerPanelTest, PanelShowsTheVolumeAsNumberAndBar) {
   Run([](SimBoard&) {
     const struct {
