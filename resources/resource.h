@@ -26,6 +26,12 @@
 #define IDD_TUNER_PANEL 130
 #define IDC_POSITION_TRACKBAR 1174
 
+// Tuner panel skin: normal and pressed faces, and the sound-on and muted marks.
+#define IDB_TUNER_PANEL_NORMAL 129
+#define IDB_TUNER_PANEL_PRESSED 131
+#define IDB_SOUND_ON_MARK 132
+#define IDB_MUTED_MARK 133
+
 // Commands: menu items, panel buttons and accelerator keys all send these to the
 // video window.
 #define ID_ABOUT 40001

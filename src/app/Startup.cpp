@@ -16,6 +16,7 @@
 #include "hw/I2cBus.h"
 #include "hw/Tuner.h"
 #include "ui/MainPanel.h"
+#include "ui/OnScreenDisplay.h"
 
 StartupState Startup;
 
@@ -45,6 +46,11 @@ bool ProbeDecoder() {
 bool TakeKeyPress() {
   MSG msg;
   return PeekMessageA(&msg, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE) != 0;
+}
+
+// Every tuning shows its channel over the picture, once there is a picture.
+void ShowTunedChannel(int slot) {
+  if (VideoWindow.Window) ShowChannelOsd(VideoWindow.Window, slot);
 }
 
 void HideLogo() {
@@ -212,8 +218,7 @@ int RunApplication(HINSTANCE instance, int showCommand) {
     return 0;
   }
   Startup.Instance = instance;
-  // The channel display over the picture joins the tuner here with the on-screen display.
-  SetTunerHooks(TunerHooks{nullptr, TakeKeyPress});
+  SetTunerHooks(TunerHooks{ShowTunedChannel, TakeKeyPress});
   OpenBoardDriver();
 
   CreateLogoWindow(instance);

@@ -12,8 +12,10 @@
 #include "resource.h"
 #include "shared/Settings.h"
 #include "ui/MainPanel.h"
+#include "ui/OnScreenDisplay.h"
 #include "ui/Panels.h"
 #include "ui/SourceOptions.h"
+#include "ui/TunerPanel.h"
 
 VideoWindowState VideoWindow;
 
@@ -35,8 +37,10 @@ void NotifyMainPanelOfSize() {
 // Playback fits its picture to the client area here once playback lands.
 void PlaceVideo() {}
 
-// The channel display over the picture joins here with the on-screen display.
-void ShowEnteredNumber(int) {}
+// While the entry timer runs the channel display shows the bare number.
+void ShowEnteredNumber(int number) {
+  ShowChannelOsd(VideoWindow.Window, number);
+}
 
 void EnterFullScreen(HWND window) {
   if (Panels.TunerPanel) ShowWindow(Panels.TunerPanel, SW_MINIMIZE);
@@ -230,9 +234,10 @@ void OnCommand(HWND window, int id) {
       break;
     case ID_PANEL:
       if (TunerSelected()) {
-        // Creating the tuner panel joins here; once it exists the command toggles it.
         if (HWND panel = Panels.TunerPanel)
           ShowWindow(panel, IsIconic(panel) ? SW_RESTORE : SW_MINIMIZE);
+        else
+          ShowTunerPanel();
       }
       break;
     case ID_LEAVE_FULL_SCREEN:

@@ -14,6 +14,7 @@
 #include "resource.h"
 #include "shared/Settings.h"
 #include "ui/Panels.h"
+#include "ui/TunerPanel.h"
 
 MainPanelState MainPanel;
 SkinPanel MainPanelSkin;
@@ -321,7 +322,11 @@ void ChangeInput(bool left) {
     DecoderSelectSVideo();
   }
   RepaintVideoWindow();
-  // The tuner panel follows the input here once it lands.
+  if (Settings.VideoConnector == kConnectorTuner) {
+    ShowTunerPanel();
+  } else if (TunerPanelExists()) {
+    EndTunerPanel();
+  }
 }
 
 void ChangeStandard(bool left) {
@@ -483,7 +488,7 @@ void InitPanel(HWND panel) {
                 IDB_MAIN_PANEL_LIT, PC_NOCOLLAPSE);
   // Preloading the video driver joins here with playback.
   SetWindowPos(GetDlgItem(panel, IDC_POSITION_TRACKBAR), nullptr, 137, 10, 100, 15, SWP_NOZORDER);
-  MainPanel.AudioModeIndicator = 1;
+  TunerPanel.AudioModeIndicator = 1;
 }
 
 void CreateTooltips(HWND panel) {

@@ -79,7 +79,6 @@ struct MainPanelState {
   HBRUSH PaletteBrush = nullptr;  // trackbar background on a palette device
   HBRUSH PlainBrush = nullptr;    // and on any other
   int SourceOption = kOptionNone;
-  int AudioModeIndicator = 0;  // 1: the tuner panel shows "MTS"
 };
 extern MainPanelState MainPanel;
 extern SkinPanel MainPanelSkin;

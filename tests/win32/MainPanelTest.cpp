@@ -8,6 +8,7 @@
 #include "resource.h"
 #include "shared/Settings.h"
 #include "ui/MainPanel.h"
+#include "ui/TunerPanel.h"
 #include "win32/Recorders.h"
 
 namespace {
@@ -246,6 +247,13 @@ TEST_F(MainPanelTest, InputStepsBetweenCameraInputsOnly) {
     Click(kAtLeft);
     EXPECT_EQ(Settings.VideoConnector, kConnectorTuner);
     EXPECT_EQ(board.Decoder().Register(0x02), 0xD3);
+    // On the Tuner input the arrows only bring up its panel; leaving the input ends it.
+    EXPECT_TRUE(TunerPanelExists());
+    EXPECT_EQ(TunerPanel.AudioModeIndicator, 1);  // "MTS"
+    Settings.VideoConnector = kConnectorSVideo;
+    Click(kAtLeft);
+    EXPECT_EQ(Settings.VideoConnector, kConnectorComposite);
+    EXPECT_FALSE(TunerPanelExists());
   });
 }
 

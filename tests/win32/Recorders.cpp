@@ -14,6 +14,7 @@
 #include "sim/win32/SimDirectDraw.h"
 #include "ui/MainPanel.h"
 #include "ui/Panels.h"
+#include "ui/TunerPanel.h"
 
 namespace {
 
@@ -71,6 +72,7 @@ TestBoard::~TestBoard() {
 
 void ResetProgramState() {
   if (Startup.LogoWindow) DestroyWindow(Startup.LogoWindow);
+  if (Panels.TunerPanel && IsWindow(Panels.TunerPanel)) DestroyWindow(Panels.TunerPanel);
   if (VideoWindow.Window && IsWindow(VideoWindow.Window)) DestroyWindow(VideoWindow.Window);
   if (MainPanel.Window && IsWindow(MainPanel.Window)) DestroyWindow(MainPanel.Window);
   DrainQueue();
@@ -80,6 +82,7 @@ void ResetProgramState() {
   ReleaseSkinPalette(MainPanelSkin);
   MainPanel = MainPanelState{};
   MainPanelSkin.PressedId = -1;
+  TunerPanel = TunerPanelState{};
   Audio = AudioState{};
   Tuner = TunerState{};
   Settings = SettingsData{};
