@@ -439,16 +439,14 @@ LIST = [
     "##.######",
 ]
 SPEAKER_MUTE = [
-    "....#......",
-    "...##......",
-    "####.#.....",
-    "#..#.#.r...r",
-    "#..#.#..r.r.",
-    "#..#.#...r..",
-    "#..#.#..r.r.",
-    "####.#.r...r",
-    "...##......",
-    "....#......",
+    "...#.....",
+    "..##.....",
+    "####.r..r",
+    "####..rr.",
+    "####..rr.",
+    "####.r..r",
+    "..##.....",
+    "...#.....",
 ]
 
 # Colour bars of the start-up logo, for the small screens on the panels.
@@ -493,7 +491,7 @@ BAY_SH, BAY_HI = (148, 141, 123), (244, 240, 228)
 GROOVE_SH, GROOVE_HI = (170, 162, 142), (250, 247, 238)
 DISPLAY = (10, 14, 12)
 DISPLAY_EDGE = (4, 6, 5)
-SILK = (112, 106, 94)
+SILK = (84, 79, 70)
 TRACK = (192, 192, 192)
 FONT = "DejaVu-Sans-Bold"
 FONT_C = "DejaVu-Sans-Condensed-Bold"
@@ -813,7 +811,9 @@ def tuner_symbol(hid, face):
     if hid == 1099:
         return place(text_symbol("SCAN", FONT_C, 7), RING_C[0], 205.5)
     if hid == 1104:
-        return place(art(SPEAKER_MUTE, R_INK), cx + 0.5, cy)
+        # The arc's centroid lies right of its middle: centre on the rows the icon uses.
+        xs = [x for (x, y), v in face.items() if abs(y + 0.5 - cy) < 4.5 and v > 0.5]
+        return place(art(SPEAKER_MUTE, R_INK), (min(xs) + max(xs) + 1) / 2, cy)
     if hid == 1100:
         return place(art(LIST, R_INK), cx, cy)
     if hid == 1085:
@@ -863,9 +863,9 @@ def draw_tuner(look):
     c.paint(hub, vgrad(230, 255, (216, 209, 189), (206, 199, 179)))
     c.paint(rim_tl(hub), BAY_HI)
     c.paint(rim_br(hub), BAY_SH)
-    for text, y in (("CH", 237), ("VOL", 248)):
-        for role, m in place(text_symbol(text, FONT_C, 6), cx, y):
-            c.paint(m, SILK)
+    for text, y in (("CH", 236.5), ("VOL", 248.5)):
+        for role, m in place(text_symbol(text, FONT_C, 7), cx, y):
+            c.paint(m, (66, 62, 55))
     c.paint(rect(59, 242, 80, 243), GROOVE_SH)
 
     name = glyph("Corvan", FONT, 9)
