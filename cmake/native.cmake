@@ -3,6 +3,8 @@ file(GLOB NATIVE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/native
 add_executable(native_tests ${NATIVE_TEST_SOURCES})
 target_link_libraries(native_tests PRIVATE lumetra_portable GTest::gtest_main)
 target_include_directories(native_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+# Tests of committed files (the skin bitmaps) read them from the source tree.
+target_compile_definitions(native_tests PRIVATE LUMETRA_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 target_compile_options(native_tests PRIVATE ${LUMETRA_WARNINGS})
 add_test(NAME native_tests COMMAND native_tests)
 

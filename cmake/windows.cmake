@@ -26,8 +26,9 @@ add_executable(lumetra WIN32 ${CMAKE_SOURCE_DIR}/src/app/WinMain.cpp ${RESOURCE_
 target_link_libraries(lumetra PRIVATE lumetra_app)
 target_link_options(lumetra PRIVATE ${WIN_LINK_OPTIONS})
 target_compile_options(lumetra PRIVATE ${LUMETRA_WARNINGS})
+file(GLOB RESOURCE_BITMAPS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.bmp)
 set_source_files_properties(${RESOURCE_SCRIPT} PROPERTIES
-  OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/resources/logo.bmp;${CMAKE_SOURCE_DIR}/resources/lumetra.ico;${CMAKE_SOURCE_DIR}/resources/resource.h")
+  OBJECT_DEPENDS "${RESOURCE_BITMAPS};${CMAKE_SOURCE_DIR}/resources/lumetra.ico;${CMAKE_SOURCE_DIR}/resources/resource.h")
 
 # Win32 tests carry the same resources as the program, so dialogs, bitmaps and
 # accelerators load from the test executable's own module.

@@ -11,6 +11,17 @@
 #define IDB_MAIN_PANEL_LIT 159
 #define IDI_LUMETRA 154
 
+// Panel skins, the tuner's sound marks and the channel list's boxes (tools/make_skins.py).
+#define IDB_CHANNEL_UNCHECKED 120
+#define IDB_CHANNEL_CHECKED 123
+#define IDB_TUNER_PANEL_NORMAL 129
+#define IDB_TUNER_PANEL_PRESSED 131
+#define IDB_SOUND_ON 132
+#define IDB_SOUND_MUTED 133
+#define IDB_MAIN_PANEL_NORMAL 155
+#define IDB_MAIN_PANEL_PRESSED 156
+#define IDB_MAIN_PANEL_LIT 159
+
 // Capture dialogs and their controls.
 #define IDD_CONVERSION_PROGRESS 111
 #define IDD_CAPTURE_NOTICE 113
