@@ -6,9 +6,6 @@
 #define IDR_ACCELERATORS 108
 #define IDR_CONTEXT_MENU 124
 #define IDB_LOGO 153
-#define IDB_MAIN_PANEL_NORMAL 155
-#define IDB_MAIN_PANEL_PRESSED 156
-#define IDB_MAIN_PANEL_LIT 159
 #define IDI_LUMETRA 154
 
 // Panel skins, the tuner's sound marks and the channel list's boxes (tools/make_skins.py).
@@ -36,12 +33,6 @@
 #define IDD_MAIN_PANEL 128
 #define IDD_TUNER_PANEL 130
 #define IDC_POSITION_TRACKBAR 1174
-
-// Tuner panel skin: normal and pressed faces, and the sound-on and muted marks.
-#define IDB_TUNER_PANEL_NORMAL 129
-#define IDB_TUNER_PANEL_PRESSED 131
-#define IDB_SOUND_ON_MARK 132
-#define IDB_MUTED_MARK 133
 
 // Commands: menu items, panel buttons and accelerator keys all send these to the
 // video window.

@@ -193,7 +193,7 @@ void Paint(HWND panel) {
 
   const bool muted = Audio.Muted;
   DrawSkinImage(dc, muted ? TunerPanel.MutedMark : TunerPanel.SoundOnMark, 20, 50);
-  TunerPanel.ShownMark = muted ? IDB_MUTED_MARK : IDB_SOUND_ON_MARK;
+  TunerPanel.ShownMark = muted ? IDB_SOUND_MUTED : IDB_SOUND_ON;
 
   SetTextColor(dc, kVolumeColour);
   const int volumeLength = std::snprintf(text, sizeof text, "%d", VolumeLevel(Audio.Volume));
@@ -319,8 +319,8 @@ INT_PTR CALLBACK TunerPanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM 
       skin.Table = kHotAreas;
       if (VideoWindow.ContextMenu) CheckMenuItem(VideoWindow.ContextMenu, ID_PANEL, MF_CHECKED);
       InitSkinPanel(panel, skin, kShape, IDB_TUNER_PANEL_NORMAL, IDB_TUNER_PANEL_PRESSED, 0, 0);
-      TunerPanel.SoundOnMark = LoadSkinImage(IDB_SOUND_ON_MARK);
-      TunerPanel.MutedMark = LoadSkinImage(IDB_MUTED_MARK);
+      TunerPanel.SoundOnMark = LoadSkinImage(IDB_SOUND_ON);
+      TunerPanel.MutedMark = LoadSkinImage(IDB_SOUND_MUTED);
       return TRUE;
     case WM_PAINT:
       Paint(panel);

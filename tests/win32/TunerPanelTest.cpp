@@ -415,7 +415,7 @@ TEST_F(TunerPanelTest, MuteShowsItsNoticeAndMarkAndAVolumeStepEndsIt) {
     Click(kTunerMute);
     EXPECT_TRUE(Audio.Muted);
     EXPECT_EQ(board.Audio().Register(0x08), 0xEF);
-    EXPECT_EQ(TunerPanel.ShownMark, IDB_MUTED_MARK);
+    EXPECT_EQ(TunerPanel.ShownMark, IDB_SOUND_MUTED);
     ExpectBottomText("Mute", kRed);
     EXPECT_TRUE(KillTimer(Panel(), kTimerMuteOsd));
     Tick(kTimerMuteOsd);
@@ -428,7 +428,7 @@ TEST_F(TunerPanelTest, MuteShowsItsNoticeAndMarkAndAVolumeStepEndsIt) {
     EXPECT_EQ(Audio.Volume, 246);
     EXPECT_EQ(board.Audio().Register(0x08), 0xCF);
     EXPECT_EQ(board.Audio().Register(0x00), 246);
-    EXPECT_EQ(TunerPanel.ShownMark, IDB_SOUND_ON_MARK);
+    EXPECT_EQ(TunerPanel.ShownMark, IDB_SOUND_ON);
 
     // And with mute pressed again, which also erases the notice.
     Click(kTunerMute);
