@@ -1,19 +1,19 @@
 #include "app/VideoWindow.h"
 
 #include "app/SettingsStore.h"
-#include "app/Startup.h"
 #include "capture/win32/SequenceCapture.h"
 #include "capture/win32/StillCapture.h"
-#include "display/DisplayChain.h"
-#include "display/OverlayPlacement.h"
+#include "display/win32/DisplayChain.h"
+#include "display/win32/OverlayPlacement.h"
 #include "hw/Audio.h"
 #include "hw/Decoder.h"
 #include "hw/Tuner.h"
 #include "resource.h"
 #include "shared/Settings.h"
-#include "ui/Panels.h"
+#include "win32/WindowClass.h"
+#include "win32/WindowMessages.h"
 
-VideoWindowState VideoWindow;
+VideoWindowInputState VideoWindowInput;
 
 namespace {
 
@@ -44,7 +44,7 @@ void EnterFullScreen(HWND window) {
   VideoWindow.SavedWidth = VideoWindow.PictureWidth;
   VideoWindow.SavedHeight = VideoWindow.PictureHeight;
   VideoWindow.FullScreen = 1;
-  VideoWindow.PanelShown = 0;
+  VideoWindowInput.PanelShown = 0;
   PlaceVideo();
 }
 
@@ -116,34 +116,34 @@ void StartEntryTimer(HWND window) {
 // Keypad digits build a slot number 1..100; a single digit waits for the timer.
 void ChannelDigit(HWND window, int digit) {
   if (digit != 0) {
-    if (VideoWindow.DigitCount == 0) {
-      VideoWindow.EnteredNumber = digit;
-      VideoWindow.DigitCount = 1;
+    if (VideoWindowInput.DigitCount == 0) {
+      VideoWindowInput.EnteredNumber = digit;
+      VideoWindowInput.DigitCount = 1;
       StartEntryTimer(window);
-      ShowEnteredNumber(VideoWindow.EnteredNumber);
-    } else if (VideoWindow.DigitCount == 1) {
+      ShowEnteredNumber(VideoWindowInput.EnteredNumber);
+    } else if (VideoWindowInput.DigitCount == 1) {
       StopEntryTimer(window);
-      SelectChannel(VideoWindow.EnteredNumber * 10 + digit);
-      VideoWindow.DigitCount = 0;
+      SelectChannel(VideoWindowInput.EnteredNumber * 10 + digit);
+      VideoWindowInput.DigitCount = 0;
     }
     return;
   }
-  if (VideoWindow.DigitCount == 1) {
-    VideoWindow.EnteredNumber *= 10;
-    if (VideoWindow.EnteredNumber == 10) {
+  if (VideoWindowInput.DigitCount == 1) {
+    VideoWindowInput.EnteredNumber *= 10;
+    if (VideoWindowInput.EnteredNumber == 10) {
       // "10" may still become 100.
-      VideoWindow.DigitCount = 2;
+      VideoWindowInput.DigitCount = 2;
       if (!VideoWindow.EntryTimerActive) StartEntryTimer(window);
       ShowEnteredNumber(10);
     } else {
       StopEntryTimer(window);
-      SelectChannel(VideoWindow.EnteredNumber);
-      VideoWindow.DigitCount = 0;
+      SelectChannel(VideoWindowInput.EnteredNumber);
+      VideoWindowInput.DigitCount = 0;
     }
-  } else if (VideoWindow.DigitCount == 2) {
+  } else if (VideoWindowInput.DigitCount == 2) {
     StopEntryTimer(window);
     SelectChannel(100);
-    VideoWindow.DigitCount = 0;
+    VideoWindowInput.DigitCount = 0;
   }
 }
 
@@ -151,21 +151,21 @@ void EndChannelEntry(HWND window) {
   if (!VideoWindow.EntryTimerActive) return;
   VideoWindow.EntryTimerActive = 0;
   KillTimer(window, kTimerChannelEntry);
-  SelectChannel(VideoWindow.EnteredNumber);
-  VideoWindow.DigitCount = 0;
+  SelectChannel(VideoWindowInput.EnteredNumber);
+  VideoWindowInput.DigitCount = 0;
 }
 
 void TogglePanelInFullScreen() {
   HWND panel = Panels.MainPanel;
-  if (VideoWindow.PanelShown == 1 && panel && !IsIconic(panel)) {
-    VideoWindow.PanelShown = 0;
+  if (VideoWindowInput.PanelShown == 1 && panel && !IsIconic(panel)) {
+    VideoWindowInput.PanelShown = 0;
     return;
   }
   if (panel) {
     BringWindowToTop(panel);
     ShowWindow(panel, SW_RESTORE);
   }
-  VideoWindow.PanelShown = 1;
+  VideoWindowInput.PanelShown = 1;
 }
 
 POINT ScreenPointFromLParam(HWND window, LPARAM lParam) {
@@ -314,13 +314,14 @@ LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       }
       return 0;
     case WM_MOUSEMOVE:
-      if (VideoWindow.Dragging) {
+      if (VideoWindowInput.Dragging) {
         const POINT p = ScreenPointFromLParam(window, lParam);
         RECT r;
         GetWindowRect(window, &r);
-        MoveWindow(window, r.left + p.x - VideoWindow.DragPoint.x,
-                   r.top + p.y - VideoWindow.DragPoint.y, r.right - r.left, r.bottom - r.top, TRUE);
-        VideoWindow.DragPoint = p;
+        MoveWindow(window, r.left + p.x - VideoWindowInput.DragPoint.x,
+                   r.top + p.y - VideoWindowInput.DragPoint.y, r.right - r.left, r.bottom - r.top,
+                   TRUE);
+        VideoWindowInput.DragPoint = p;
       }
       return 0;
     case WM_LBUTTONDOWN:
@@ -332,14 +333,14 @@ LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         RECT client;
         GetClientRect(window, &client);
         if (PtInRect(&client, local)) {
-          VideoWindow.Dragging = 1;
-          VideoWindow.DragPoint = ScreenPointFromLParam(window, lParam);
+          VideoWindowInput.Dragging = 1;
+          VideoWindowInput.DragPoint = ScreenPointFromLParam(window, lParam);
           SetCapture(window);
         }
       }
       return 0;
     case WM_LBUTTONUP:
-      VideoWindow.Dragging = 0;
+      VideoWindowInput.Dragging = 0;
       ReleaseCapture();
       return 0;
     case WM_RBUTTONDOWN:
@@ -355,26 +356,17 @@ LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 }
 
 bool CreateVideoWindow(HINSTANCE instance, int) {
-  // The display chain measures the screen; until it does, the system metrics stand in.
-  if (ScreenRect.right == 0) {
-    ScreenRect = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  }
-  WNDCLASSA wc = {};
-  wc.style = CS_HREDRAW | CS_VREDRAW;
-  wc.lpfnWndProc = VideoWindowProc;
-  wc.hInstance = instance;
-  wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_LUMETRA));
-  wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
-  wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-  wc.lpszClassName = kVideoWindowClass;
-  if (!RegisterClassA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
+  if (!RegisterWindowClass(kVideoWindowClass, VideoWindowProc, instance, CS_HREDRAW | CS_VREDRAW,
+                           LoadIconA(instance, MAKEINTRESOURCEA(IDI_LUMETRA)),
+                           static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))))
+    return false;
 
   HWND window = CreateWindowExA(0, kVideoWindowClass, kVideoWindowTitle, kStyleCreation, 0, 0, 0, 0,
                                 nullptr, nullptr, instance, nullptr);
   if (!window) return false;
   HMENU menu = LoadMenuA(instance, MAKEINTRESOURCEA(IDR_CONTEXT_MENU));
-  VideoWindow.ContextMenu = menu ? GetSubMenu(menu, 0) : nullptr;
-  if (!VideoWindow.ContextMenu) return false;
+  VideoWindowInput.ContextMenu = menu ? GetSubMenu(menu, 0) : nullptr;
+  if (!VideoWindowInput.ContextMenu) return false;
   ShowWindow(window, SW_SHOWNORMAL);
   UpdateWindow(window);
   return true;

@@ -3,7 +3,7 @@
 // keys per screen format and the bandwidth decision.
 #include <gtest/gtest.h>
 
-#include "display/portable/OverlayGeometry.h"
+#include "display/OverlayGeometry.h"
 
 namespace {
 

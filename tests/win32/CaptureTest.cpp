@@ -29,12 +29,13 @@
 #include "capture/win32/FrameGrab.h"
 #include "capture/win32/SequenceCapture.h"
 #include "capture/win32/StillCapture.h"
-#include "display/DisplayChain.h"
+#include "display/win32/DisplayChain.h"
 #include "resource.h"
 #include "shared/Settings.h"
 #include "sim/VideoEngine.h"
-#include "ui/Panels.h"
 #include "win32/Recorders.h"
+#include "win32/ViewState.h"
+#include "win32/WindowMessages.h"
 
 namespace {
 
@@ -267,7 +268,7 @@ TEST_F(CaptureTest, GrabCopiesThePictureFromItsFirstRow) {
           const int first = FirstPictureRow();
           EXPECT_EQ(first, standard == 0 ? 11 : 1);
           for (const FrameCopy routine : {FrameCopy::Plain, FrameCopy::Mmx}) {
-            Startup.FrameCopyRoutine = routine;
+            FrameGrab.FrameCopyRoutine = routine;
             std::vector<uint8_t> buffer(static_cast<size_t>(width) * height * 2 + 16, 0xEE);
             ASSERT_EQ(GrabFrame(buffer.data(), kGrabLockFlags, first), DD_OK);
             // Rows the surface does not have are left alone, never read.

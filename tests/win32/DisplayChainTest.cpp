@@ -13,14 +13,16 @@
 #include <vector>
 
 #include "app/VideoWindow.h"
-#include "display/DisplayChain.h"
-#include "display/OverlayPlacement.h"
+#include "display/win32/DisplayChain.h"
+#include "display/win32/OverlayPlacement.h"
 #include "hw/Audio.h"
 #include "hw/PortIo.h"
 #include "shared/Settings.h"
 #include "sim/SimBoard.h"
 #include "sim/SimClock.h"
 #include "win32/Recorders.h"
+#include "win32/ViewState.h"
+#include "win32/WindowMessages.h"
 
 namespace {
 

@@ -2,17 +2,19 @@
 
 #include <cstdio>
 
-#include "app/MessageBox.h"
 #include "app/SettingsStore.h"
-#include "shared/Settings.h"
 #include "app/Startup.h"
 #include "app/VideoWindow.h"
+#include "capture/win32/FrameGrab.h"
+#include "shared/Settings.h"
 #include "hw/Audio.h"
 #include "hw/PortIo.h"
 #include "hw/Tuner.h"
 #include "resource.h"
 #include "sim/win32/SimDirectDraw.h"
-#include "ui/Panels.h"
+#include "win32/MessageBox.h"
+#include "win32/Program.h"
+#include "win32/ViewState.h"
 
 namespace {
 
@@ -73,7 +75,10 @@ void ResetProgramState() {
   if (VideoWindow.Window && IsWindow(VideoWindow.Window)) DestroyWindow(VideoWindow.Window);
   DrainQueue();
   Startup = StartupState{};
+  Program = ProgramState{};
+  FrameGrab = FrameGrabState{};
   VideoWindow = VideoWindowState{};
+  VideoWindowInput = VideoWindowInputState{};
   Panels = PanelHandles{};
   Audio = AudioState{};
   Tuner = TunerState{};

@@ -2,12 +2,12 @@
 
 #include <commctrl.h>
 
-#include "app/MessageBox.h"
-#include "app/Startup.h"
-#include "app/VideoWindow.h"
 #include "capture/CaptureNames.h"
-#include "capture/win32/GlobalBuffer.h"
 #include "capture/win32/StillCapture.h"
+#include "win32/Handles.h"
+#include "win32/MessageBox.h"
+#include "win32/Program.h"
+#include "win32/ViewState.h"
 
 ConversionState Conversion;
 
@@ -17,10 +17,6 @@ constexpr DWORD kMaxFileCall = 0x40000000;
 
 void Say(const char* text, UINT style) {
   ShowProductMessage(VideoWindow.Window, text, style);
-}
-
-HINSTANCE ProgramInstance() {
-  return Startup.Instance ? Startup.Instance : GetModuleHandleA(nullptr);
 }
 
 }  // namespace

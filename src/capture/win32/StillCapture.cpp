@@ -3,14 +3,14 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/MessageBox.h"
-#include "app/VideoWindow.h"
 #include "capture/BmpFormat.h"
 #include "capture/PixelKernels.h"
 #include "capture/win32/FrameGrab.h"
-#include "capture/win32/GlobalBuffer.h"
 #include "hw/Decoder.h"
 #include "shared/Settings.h"
+#include "win32/Handles.h"
+#include "win32/MessageBox.h"
+#include "win32/ViewState.h"
 
 CaptureOptionsData CaptureOptions;
 

@@ -12,6 +12,7 @@
 #include "sim/SimBoard.h"
 #include "sim/VideoEngine.h"
 #include "sim/win32/OverlayScanout.h"
+#include "win32/Handles.h"
 
 // Shared by everything one provider makes.
 struct SimCard {
@@ -122,10 +123,6 @@ DDPIXELFORMAT Rgb565Format() {
   return RgbFormat(16, 0xF800, 0x07E0, 0x001F);
 }
 
-bool IsUyvy(const DDPIXELFORMAT& f) {
-  return (f.dwFlags & DDPF_FOURCC) && f.dwFourCC == kFourccUyvy;
-}
-
 bool IsRgb565(const DDPIXELFORMAT& f) {
   return (f.dwFlags & DDPF_RGB) && !(f.dwFlags & DDPF_FOURCC) && f.dwRGBBitCount == 16 &&
          f.dwRBitMask == 0xF800 && f.dwGBitMask == 0x07E0 && f.dwBBitMask == 0x001F;
@@ -201,12 +198,6 @@ class ComObject : public Interfaces... {
  private:
   std::atomic<ULONG> refs_{1};
 };
-
-template <class T>
-void ReleaseAndClear(T*& object) {
-  if (object) object->Release();
-  object = nullptr;
-}
 
 class SimSurface;
 

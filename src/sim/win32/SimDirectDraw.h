@@ -10,7 +10,7 @@
 
 #include <memory>
 
-#include "display/DDrawApi.h"
+#include "display/win32/DDrawApi.h"
 #include "sim/win32/SimCardScenario.h"
 
 class VideoEngine;

@@ -215,6 +215,11 @@ struct IDirectDrawVideoPort : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE WaitForSync(DWORD dwFlags, DWORD dwLine, DWORD dwTimeout) = 0;
 };
 
+// A FourCC format that is UYVY, whatever its other fields say.
+inline bool IsUyvy(const DDPIXELFORMAT& format) {
+  return (format.dwFlags & DDPF_FOURCC) && format.dwFourCC == kFourccUyvy;
+}
+
 // ---------------------------------------------------------------------------
 // The card behind the two creation functions.
 

@@ -1,4 +1,5 @@
-// A zero-filled GlobalAlloc block owned for one capture.
+// Owners of what the program takes from Windows: registry keys, file handles, global
+// memory blocks, and COM interface pointers held in plain fields.
 #pragma once
 
 #include <windows.h>
@@ -6,6 +7,27 @@
 #include <cstddef>
 #include <cstdint>
 
+// An open registry key, closed when it goes.
+class RegKey {
+ public:
+  RegKey() = default;
+  RegKey(const RegKey&) = delete;
+  RegKey& operator=(const RegKey&) = delete;
+  ~RegKey() { Close(); }
+
+  // Where RegOpenKeyEx and RegCreateKeyEx put the key.
+  HKEY* Receive() { return &key_; }
+  operator HKEY() const { return key_; }
+  void Close() {
+    if (key_) RegCloseKey(key_);
+    key_ = nullptr;
+  }
+
+ private:
+  HKEY key_ = nullptr;
+};
+
+// A zero-filled GlobalAlloc block owned for one capture.
 class GlobalBuffer {
  public:
   explicit GlobalBuffer(size_t bytes)
@@ -64,3 +86,12 @@ class FileHandle {
  private:
   HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
+
+// Releases a COM interface held in a field and clears the field; an empty one is skipped.
+template <typename T>
+void ReleaseAndClear(T*& object) {
+  if (object) {
+    object->Release();
+    object = nullptr;
+  }
+}

@@ -1,4 +1,4 @@
-#include "display/portable/OverlayGeometry.h"
+#include "display/OverlayGeometry.h"
 
 namespace {
 
