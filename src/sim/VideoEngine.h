@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+#include "capture/BoardDriverApi.h"
+
 class SimBoard;
 
 // How the video port is configured (from StartVideo / UpdateVideo).
@@ -38,11 +40,6 @@ struct VideoEngineStats {
   uint64_t missed = 0;
   double measuredRate = 0.0;  // fields per second since the port started
 };
-
-// Offsets in the board driver's status block.
-constexpr size_t kDriverStatusWordOffset = 0x200418;
-constexpr uint32_t kDriverStatusFieldBit = 1u << 24;
-constexpr size_t kDriverStatusBlockSize = 0x200420;
 
 class VideoEngine {
  public:

@@ -32,7 +32,7 @@
 #include "display/win32/DisplayChain.h"
 #include "resource.h"
 #include "shared/Settings.h"
-#include "sim/VideoEngine.h"
+#include "sim/win32/SimBoardDriver.h"
 #include "win32/Recorders.h"
 #include "win32/ViewState.h"
 #include "win32/WindowMessages.h"
@@ -222,6 +222,9 @@ TEST_F(CaptureTest, FieldWaitFollowsTheBoardDriver) {
     UseDriver(&kAbsentDriver);
     EXPECT_EQ(BoardDriver.DriverStatusBlock, nullptr);
     EXPECT_EQ(WaitForVsync(), 1);  // unsynchronised, at once
+    // Without the simulated driver the platform is asked, and this machine has no board.
+    UseDriver(nullptr);
+    EXPECT_EQ(BoardDriver.DriverStatusBlock, nullptr);
     UseDriver(&kRefusingDriver);
     EXPECT_EQ(BoardDriver.DriverStatusBlock, nullptr);
 
@@ -428,7 +431,7 @@ TEST_F(CaptureTest, StillFailuresAreShownAndLeaveNothingBehind) {
     EXPECT_EQ(Messages()[0].caption, "Corvan Telvista");
     EXPECT_EQ(Messages()[0].style, 0x40010u);
     expectUnchanged();
-    UseDriver(nullptr);
+    UseDriver(&kSimulatedBoardDriver);
     EXPECT_EQ(BoardDriver.DriverStatusBlock, board.Engine().DriverStatusBlock());
 
     // The overlay surface is held by someone else.

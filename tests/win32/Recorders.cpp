@@ -11,6 +11,7 @@
 #include "hw/PortIo.h"
 #include "hw/Tuner.h"
 #include "resource.h"
+#include "sim/win32/SimBoardDriver.h"
 #include "sim/win32/SimDirectDraw.h"
 #include "win32/MessageBox.h"
 #include "win32/Program.h"
@@ -62,11 +63,13 @@ std::vector<RecordedMessage>& RecordedMessages() {
 TestBoard::TestBoard(const SimScenario& scenario)
     : board_(std::make_unique<SimBoard>(scenario, clock_)) {
   InstallPortIo(board_.get());
+  InstallSimulatedBoardDriver();
   InstallSimulatedDirectDraw();
 }
 
 TestBoard::~TestBoard() {
   RemoveSimulatedDirectDraw();
+  RemoveSimulatedBoardDriver();
   InstallPortIo(nullptr);
 }
 

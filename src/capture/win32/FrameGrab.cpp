@@ -10,7 +10,6 @@
 #include "display/win32/DisplayChain.h"
 #include "hw/Decoder.h"
 #include "shared/Settings.h"
-#include "sim/VideoEngine.h"
 #include "win32/ViewState.h"
 
 FrameGrabState FrameGrab;
