@@ -50,11 +50,14 @@ class GlobalBuffer {
   size_t bytes_;
 };
 
+// The most one ReadFile or WriteFile call is asked to move; larger transfers loop.
+inline constexpr DWORD kMaxFileCallBytes = 0x40000000;
+
 // True only when every byte was written.
 inline bool WriteToFile(HANDLE file, const void* data, size_t bytes) {
   const auto* p = static_cast<const uint8_t*>(data);
   while (bytes > 0) {
-    const DWORD chunk = bytes > 0x40000000 ? 0x40000000 : static_cast<DWORD>(bytes);
+    const DWORD chunk = bytes > kMaxFileCallBytes ? kMaxFileCallBytes : static_cast<DWORD>(bytes);
     DWORD written = 0;
     if (!WriteFile(file, p, chunk, &written, nullptr) || written == 0) return false;
     p += written;

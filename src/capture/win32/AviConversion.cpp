@@ -13,8 +13,6 @@ ConversionState Conversion;
 
 namespace {
 
-constexpr DWORD kMaxFileCall = 0x40000000;
-
 void Say(const char* text, UINT style) {
   ShowProductMessage(VideoWindow.Window, text, style);
 }
@@ -30,7 +28,7 @@ bool HandleSource::Read(void* data, size_t size, size_t& got) {
   auto* p = static_cast<uint8_t*>(data);
   while (got < size) {
     const size_t left = size - got;
-    const DWORD ask = left > kMaxFileCall ? kMaxFileCall : static_cast<DWORD>(left);
+    const DWORD ask = left > kMaxFileCallBytes ? kMaxFileCallBytes : static_cast<DWORD>(left);
     DWORD read = 0;
     if (!ReadFile(file_, p + got, ask, &read, nullptr)) return false;
     if (read == 0) break;

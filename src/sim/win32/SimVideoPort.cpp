@@ -9,7 +9,6 @@ namespace sim_card {
 namespace {
 
 constexpr DWORD kVideoPortInfoSize32 = 64;
-constexpr DWORD kDdvpsqSignalOk = 0x1;
 
 // Bandwidth answers (least overlay zoom x 1000 at which each mode keeps up): keying and
 // interpolating together cost no more than interpolating alone.
@@ -85,7 +84,7 @@ HRESULT STDMETHODCALLTYPE SimVideoPort::GetOutputFormats(LPDDPIXELFORMAT input, 
 
 HRESULT STDMETHODCALLTYPE SimVideoPort::GetVideoSignalStatus(LPDWORD status) {
   if (!status) return DDERR_INVALIDPARAMS;
-  *status = kDdvpsqSignalOk;
+  *status = DDVPSQ_SIGNALOK;
   return DD_OK;
 }
 

@@ -11,15 +11,6 @@ namespace sim_card {
 
 namespace {
 
-constexpr GUID kDdvpTypeBrooktree = {
-    0x1352A560, 0xDA61, 0x11CF, {0x9B, 0x06, 0x00, 0xA0, 0xC9, 0x03, 0xA3, 0xB8}};
-
-// DDVIDEOPORTCAPS.dwFlags: which fields are valid.
-constexpr DWORD kDdvpdWidth = 0x001, kDdvpdHeight = 0x002, kDdvpdId = 0x004, kDdvpdCaps = 0x008,
-                kDdvpdFx = 0x010, kDdvpdAutoflip = 0x020, kDdvpdAlign = 0x040,
-                kDdvpdPreferredAutoflip = 0x080, kDdvpdFilterQuality = 0x100;
-constexpr DWORD kDdvpCreateVideoOnly = 0x2;
-
 constexpr DWORD kPortMaxWidth = 720;
 constexpr DWORD kPortMaxFieldHeight = 288;
 
@@ -35,7 +26,7 @@ DDVIDEOPORTCONNECT Connection(const GUID& type, DWORD width, DWORD flags) {
 // What the port can be connected to: a 16-bit Brooktree-style bus, and the decoder's
 // 8-bit CCIR 656 stream.
 const DDVIDEOPORTCONNECT kConnections[] = {
-    Connection(kDdvpTypeBrooktree, 16, DDVPCONNECT_INTERLACED | DDVPCONNECT_INVERTPOLARITY),
+    Connection(DDVPTYPE_BROOKTREE, 16, DDVPCONNECT_INTERLACED | DDVPCONNECT_INVERTPOLARITY),
     Connection(DDVPTYPE_CCIR656, 8,
                DDVPCONNECT_INTERLACED | DDVPCONNECT_INVERTPOLARITY | DDVPCONNECT_DISCARDSVREFDATA |
                    DDVPCONNECT_HALFLINE),
@@ -49,7 +40,7 @@ HRESULT STDMETHODCALLTYPE SimDirectDraw::CreateVideoPort(DWORD flags, LPDDVIDEOP
   if (!out) return DDERR_INVALIDPARAMS;
   *out = nullptr;
   if (outer) return CLASS_E_NOAGGREGATION;
-  if ((flags & ~kDdvpCreateVideoOnly) || !desc || desc->dwSize != sizeof *desc ||
+  if ((flags & ~DDVPCREATE_VIDEOONLY) || !desc || desc->dwSize != sizeof *desc ||
       desc->dwVideoPortID != 0 || desc->dwFieldWidth == 0 || desc->dwFieldWidth > kPortMaxWidth ||
       desc->dwFieldHeight == 0 || desc->dwFieldHeight > kPortMaxFieldHeight)
     return DDERR_INVALIDPARAMS;
@@ -74,7 +65,7 @@ HRESULT STDMETHODCALLTYPE SimDirectDraw::EnumVideoPorts(DWORD, LPDDVIDEOPORTCAPS
                                                         LPDDENUMVIDEOCALLBACK callback) {
   if (!callback) return DDERR_INVALIDPARAMS;
   if (wanted && wanted->dwSize != sizeof *wanted) return DDERR_INVALIDPARAMS;
-  if (wanted && (wanted->dwFlags & kDdvpdId) && wanted->dwVideoPortID != 0) return DD_OK;
+  if (wanted && (wanted->dwFlags & DDVPD_ID) && wanted->dwVideoPortID != 0) return DD_OK;
   DDVIDEOPORTCAPS caps = PortCaps();
   callback(&caps, context);
   return DD_OK;
@@ -109,8 +100,8 @@ DDVIDEOPORTCAPS SimDirectDraw::PortCaps() const {
   const SimCardScenario& s = card_->scenario;
   DDVIDEOPORTCAPS caps = {};
   caps.dwSize = sizeof caps;
-  caps.dwFlags = kDdvpdWidth | kDdvpdHeight | kDdvpdId | kDdvpdCaps | kDdvpdFx | kDdvpdAutoflip |
-                 kDdvpdAlign | kDdvpdPreferredAutoflip | kDdvpdFilterQuality;
+  caps.dwFlags = DDVPD_WIDTH | DDVPD_HEIGHT | DDVPD_ID | DDVPD_CAPS | DDVPD_FX | DDVPD_AUTOFLIP |
+                 DDVPD_ALIGN | DDVPD_PREFERREDAUTOFLIP | DDVPD_FILTERQUALITY;
   caps.dwMaxWidth = kPortMaxWidth;
   caps.dwMaxVBIWidth = kPortMaxWidth;
   caps.dwMaxHeight = kPortMaxFieldHeight;
