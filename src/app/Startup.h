@@ -5,8 +5,8 @@
 
 #include "resource.h"
 
-// The instance handle start-up saves lives in win32/Program.h, the frame copy it chooses
-// with the frame grab.
+// Start-up also saves the instance handle (Program.Instance) and chooses the frame grab's
+// copy routine (FrameGrab.FrameCopyRoutine); both live with the units that use them.
 struct StartupState {
   HWND LogoWindow = nullptr;
   int LogoWidth = 0;
