@@ -9,16 +9,18 @@
 #include <memory>
 #include <string>
 
+#include "shared/VideoStandards.h"
+
 class SimBoard;
 
 // How the video port is configured (from StartVideo / UpdateVideo).
 struct VideoPortSetup {
   int fieldWidth = 720;
-  int fieldHeight = 251;     // 251 for the 240-line standards, 288 for the others
-  bool prescale = false;     // DDVP_PRESCALE
-  int prescaleWidth = 720;   // picture width written per line
-  int prescaleHeight = 251;  // lines written per field
-  bool autoflip = true;      // DDVP_AUTOFLIP: flip after every field
+  int fieldHeight = kFieldHeight240;     // VideoPortFieldHeight of the standard
+  bool prescale = false;                 // DDVP_PRESCALE
+  int prescaleWidth = 720;               // picture width written per line
+  int prescaleHeight = kFieldHeight240;  // lines written per field
+  bool autoflip = true;                  // DDVP_AUTOFLIP: flip after every field
 };
 
 // Where the engine writes: the overlay surface's back buffer, then a flip.
