@@ -33,7 +33,7 @@ void Put32(uint8_t* p, uint32_t v) {
 }
 
 void PutIndexEntry(uint8_t* p, uint32_t i, uint32_t frameBytes) {
-  Put32(p + 0, kFourCcFrameChunk);
+  Put32(p + 0, kFourccFrameChunk);
   Put32(p + 4, kIndexFlagKeyFrame);
   Put32(p + 8, 4 + i * (frameBytes + kAviChunkHeadSize));
   Put32(p + 12, frameBytes);
@@ -109,12 +109,12 @@ AviHeaderValues FinishedAviHeaderValues(AviImageFormat format, uint32_t width, u
   v.FrameBytes = s;
   v.Width = width;
   v.Height = height;
-  v.Handler = yvu9 ? kFourCcYvu9 : 0;
+  v.Handler = yvu9 ? kFourccYvu9 : 0;
   v.Scale = static_cast<uint32_t>(d);
   v.Rate = Saturate32(n * 1000);
   v.Length = frames;
   v.BitCount = yvu9 ? 9 : 24;
-  v.Compression = yvu9 ? kFourCcYvu9 : 0;
+  v.Compression = yvu9 ? kFourccYvu9 : 0;
   v.MoviListSize = Saturate32(n * (uint64_t{s} + kAviChunkHeadSize) + 4);
   return v;
 }
@@ -125,20 +125,20 @@ AviHeaderValues RawCaptureHeaderValues(uint32_t width, uint32_t height) {
   v.Width = width;
   v.Height = height;
   v.BitCount = 16;
-  v.Compression = kFourCcUyvy;
+  v.Compression = kFourccUyvy;
   return v;
 }
 
 std::array<uint8_t, kAviHeaderSize> BuildAviHeader(const AviHeaderValues& v) {
   std::array<uint8_t, kAviHeaderSize> h{};
   uint8_t* p = h.data();
-  Put32(p + 0, FourCc('R', 'I', 'F', 'F'));
+  Put32(p + 0, kFourccRiff);
   Put32(p + 4, v.RiffSize);
-  Put32(p + 8, FourCc('A', 'V', 'I', ' '));
-  Put32(p + 12, FourCc('L', 'I', 'S', 'T'));
+  Put32(p + 8, kFourccAvi);
+  Put32(p + 12, kFourccList);
   Put32(p + 16, 192);  // "hdrl" up to the "movi" list
-  Put32(p + 20, FourCc('h', 'd', 'r', 'l'));
-  Put32(p + 24, FourCc('a', 'v', 'i', 'h'));
+  Put32(p + 20, kFourccHdrl);
+  Put32(p + 24, kFourccAvih);
   Put32(p + 28, 56);
   Put32(p + 32, v.MicroSecPerFrame);
   Put32(p + 36, 0);  // maximum bytes per second
@@ -151,12 +151,12 @@ std::array<uint8_t, kAviHeaderSize> BuildAviHeader(const AviHeaderValues& v) {
   Put32(p + 64, v.Width);
   Put32(p + 68, v.Height);
   // 72..87: reserved, zero
-  Put32(p + 88, FourCc('L', 'I', 'S', 'T'));
+  Put32(p + 88, kFourccList);
   Put32(p + 92, 116);  // "strl" with its two chunks
-  Put32(p + 96, FourCc('s', 't', 'r', 'l'));
-  Put32(p + 100, FourCc('s', 't', 'r', 'h'));
+  Put32(p + 96, kFourccStrl);
+  Put32(p + 100, kFourccStrh);
   Put32(p + 104, 56);
-  Put32(p + 108, FourCc('v', 'i', 'd', 's'));
+  Put32(p + 108, kFourccVids);
   Put32(p + 112, v.Handler);
   Put32(p + 116, 0);  // flags
   Put16(p + 120, 0);  // priority
@@ -173,7 +173,7 @@ std::array<uint8_t, kAviHeaderSize> BuildAviHeader(const AviHeaderValues& v) {
   Put16(p + 158, 0);
   Put16(p + 160, static_cast<uint16_t>(v.Width));
   Put16(p + 162, static_cast<uint16_t>(v.Height));
-  Put32(p + 164, FourCc('s', 't', 'r', 'f'));
+  Put32(p + 164, kFourccStrf);
   Put32(p + 168, 40);
   Put32(p + 172, 40);  // bitmap header size
   Put32(p + 176, v.Width);
@@ -183,15 +183,15 @@ std::array<uint8_t, kAviHeaderSize> BuildAviHeader(const AviHeaderValues& v) {
   Put32(p + 188, v.Compression);
   Put32(p + 192, v.FrameBytes);
   // 196..211: resolutions and colour counts, zero
-  Put32(p + 212, FourCc('L', 'I', 'S', 'T'));
+  Put32(p + 212, kFourccList);
   Put32(p + 216, v.MoviListSize);
-  Put32(p + 220, FourCc('m', 'o', 'v', 'i'));
+  Put32(p + 220, kFourccMovi);
   return h;
 }
 
 std::array<uint8_t, kAviChunkHeadSize> BuildFrameChunkHead(uint32_t size) {
   std::array<uint8_t, kAviChunkHeadSize> h{};
-  Put32(h.data(), kFourCcFrameChunk);
+  Put32(h.data(), kFourccFrameChunk);
   Put32(h.data() + 4, size);
   return h;
 }
@@ -222,7 +222,7 @@ bool WriteAviHeader(ByteSink& file, const AviHeaderValues& values) {
 
 bool WriteAviIndex(ByteSink& file, uint32_t frames, uint32_t frameBytes) {
   uint8_t head[kAviChunkHeadSize];
-  Put32(head, FourCc('i', 'd', 'x', '1'));
+  Put32(head, kFourccIdx1);
   Put32(head + 4, kAviIndexEntrySize * frames);
   if (!file.Write(head, sizeof head)) return false;
   constexpr uint32_t kEntriesPerWrite = 4096;
@@ -275,7 +275,7 @@ AviConversionResult ConvertRawToAvi(ByteSource& raw, ByteSink& avi, const AviCon
     // The frame goes straight into the output block, behind its chunk head.
     p = out.Reserve(chunk);
     if (!p) return AviConversionResult::WriteFailed;
-    Put32(p, kFourCcFrameChunk);
+    Put32(p, kFourccFrameChunk);
     Put32(p + 4, s);
     job.Convert(rawBuffer.get(), p + kAviChunkHeadSize);
     if (job.Progress) job.Progress(i + 1);
@@ -283,7 +283,7 @@ AviConversionResult ConvertRawToAvi(ByteSource& raw, ByteSink& avi, const AviCon
 
   p = out.Reserve(kAviChunkHeadSize);
   if (!p) return AviConversionResult::WriteFailed;
-  Put32(p, FourCc('i', 'd', 'x', '1'));
+  Put32(p, kFourccIdx1);
   Put32(p + 4, kAviIndexEntrySize * job.Frames);
   for (uint32_t i = 0; i < job.Frames; ++i) {
     p = out.Reserve(kAviIndexEntrySize);

@@ -13,6 +13,8 @@
 #include <windows.h>
 #include <ddraw.h>
 
+#include "shared/FourCc.h"
+
 // ---------------------------------------------------------------------------
 // Video-port structures. The reserved pointer-sized fields of the documented
 // structures are kept 32 bits wide so every size matches the 32-bit layout.
@@ -168,8 +170,6 @@ inline constexpr DWORD DDVPBCAPS_DESTINATION = 0x00000002;
 inline constexpr DWORD DDVPWAIT_BEGIN = 0x00000001;
 inline constexpr DWORD DDVPWAIT_END = 0x00000002;
 inline constexpr DWORD DDVPWAIT_LINE = 0x00000003;
-
-inline constexpr DWORD kFourccUyvy = MAKEFOURCC('U', 'Y', 'V', 'Y');
 
 struct IDirectDrawVideoPort;
 using LPDIRECTDRAWVIDEOPORT = IDirectDrawVideoPort*;

@@ -540,7 +540,7 @@ TEST_F(CaptureTest, VideoCaptureRecordsEveryField) {
       EXPECT_EQ(avi.rate, avi.frames * 1000);
       const uint32_t s = format ? 352 * 240 * 9 / 8 : 352 * 240 * 3;
       EXPECT_EQ(avi.size, 224 + avi.frames * (s + 8) + 8 + 16 * avi.frames);
-      EXPECT_EQ(avi.compression, format ? kFourCcYvu9 : 0u);
+      EXPECT_EQ(avi.compression, format ? kFourccYvu9 : 0u);
       // One picture per field at 59.94 fields a second over the measured time (the
       // header's duration plus the 100 ms taken off at the end).
       const double expected = (avi.scale + 100) * 59.94 / 1000;
