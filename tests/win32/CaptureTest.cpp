@@ -23,6 +23,7 @@
 #include "app/Startup.h"
 #include "app/VideoWindow.h"
 #include "capture/AviFormat.h"
+#include "shared/LittleEndian.h"
 #include "capture/FrameLimit.h"
 #include "capture/win32/AviConversion.h"
 #include "capture/win32/BoardDriver.h"
@@ -57,7 +58,7 @@ bool Exists(const char* name) {
 }
 
 uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
-  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+  return GetLe32(&b[at]);
 }
 
 void Command(int id) {
