@@ -13,11 +13,14 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "hw/Decoder.h"
 #include "hw/I2cBus.h"
 #include "hw/PortIo.h"
+#include "sim/Font5x7.h"
+#include "sim/PictureSources.h"
 #include "sim/SimBoard.h"
 #include "sim/VideoEngine.h"
 
@@ -306,6 +309,31 @@ TEST_F(VideoEngineTest, TunerShowsSnowBetweenStationsAndIdentsOnThem) {
     EXPECT_NE(strong.At(100, line).u, 128);  // the ident sits on a colour
   }
   EXPECT_NE(snow.bytes, snowLater.bytes);  // snow never stands still
+}
+
+// Texts on the pictures (station idents, clocks) come out dot for dot in the font; a
+// character the font lacks draws as '?'.
+TEST(PictureText, CharactersAreDrawnDotForDotFromTheFont) {
+  Picture picture;
+  picture.Resize(10);
+  picture.Fill(kBlack);
+  constexpr Yuv kWhite{235, 128, 128};
+  DrawText(picture, "A\x7Fg", 1, 2, 1, 1, kWhite);
+  int dots = 0;
+  for (const auto& [index, c] : {std::pair{0, 'A'}, {1, '?'}, {2, 'g'}}) {
+    const Glyph& glyph = GlyphFor(c);
+    for (int row = 0; row < 7; ++row) {
+      for (int col = 0; col < 6; ++col) {
+        const bool dot = col < 5 && (glyph[row] & (0x10 >> col)) != 0;
+        const int x = 1 + 6 * index + col;
+        EXPECT_EQ(picture.Row(2 + row)[2 * x + 1], dot ? 235 : 16) << c << " " << row << "," << col;
+        dots += dot;
+      }
+    }
+  }
+  EXPECT_GT(dots, 30);
+  EXPECT_EQ(GlyphFor('\0'), GlyphFor('?'));
+  EXPECT_NE(GlyphFor('A'), GlyphFor('B'));
 }
 
 TEST_F(VideoEngineTest, PrescalingShrinksIntoTheRequestedSizeOnly) {
