@@ -331,6 +331,7 @@ struct VideoEngine::Impl {
   VideoPortSetup setup;
   Clock::time_point runStart;
   Clock::duration activeBefore{};  // time the port ran before the current start
+  Clock::duration period{};        // of the field being waited for
   std::string statsFile;
   uint64_t field = 0;  // counts on across restarts so the noise never repeats
 
@@ -355,7 +356,8 @@ void VideoEngine::Impl::Run() {
     // The port runs from here: a thread can take a while to get going on a busy machine.
     std::lock_guard<std::mutex> lock(mutex);
     runStart = Clock::now();
-    deadline = runStart + PeriodOf(snapshot);
+    period = PeriodOf(snapshot);
+    deadline = runStart + period;
   }
   for (;;) {
     FieldTarget* to;
@@ -366,7 +368,6 @@ void VideoEngine::Impl::Run() {
       if (wake.wait_until(lock, deadline, [this] { return stopRequested; })) break;
       to = target;
       as = setup;
-      const Clock::duration period = PeriodOf(snapshot);
       const Clock::duration late = Clock::now() - deadline;
       if (late >= period) {
         // Whole field times went by without a field: they are lost, not made up.
@@ -390,7 +391,9 @@ void VideoEngine::Impl::Run() {
       }
     }
     ToggleFieldBit();
-    deadline += PeriodOf(snapshot);
+    std::lock_guard<std::mutex> lock(mutex);
+    period = PeriodOf(snapshot);
+    deadline += period;
   }
   std::lock_guard<std::mutex> lock(mutex);
   activeBefore += Clock::now() - runStart;
@@ -464,11 +467,14 @@ VideoEngineStats VideoEngine::Stats() const {
     std::lock_guard<std::mutex> lock(impl_->mutex);
     active = impl_->activeBefore;
     if (impl_->running) active += Clock::now() - impl_->runStart;
+    if (impl_->period.count() > 0)
+      stats.fieldRate = 1.0 / std::chrono::duration<double>(impl_->period).count();
   }
   stats.rendered = impl_->rendered;
   stats.missed = impl_->missed;
-  const double seconds = std::chrono::duration<double>(active).count();
-  stats.measuredRate = seconds > 0 ? static_cast<double>(stats.rendered) / seconds : 0.0;
+  stats.seconds = std::chrono::duration<double>(active).count();
+  stats.measuredRate =
+      stats.seconds > 0 ? static_cast<double>(stats.rendered) / stats.seconds : 0.0;
   return stats;
 }
 

@@ -38,7 +38,9 @@ class FieldTarget {
 struct VideoEngineStats {
   uint64_t rendered = 0;
   uint64_t missed = 0;
-  double measuredRate = 0.0;  // fields per second since the port started
+  double seconds = 0.0;       // the port has run, over all its starts
+  double measuredRate = 0.0;  // rendered / seconds
+  double fieldRate = 0.0;     // fields per second the port is paced at now (59.94 or 50)
 };
 
 // Offsets in the board driver's status block.
