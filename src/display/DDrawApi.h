@@ -16,7 +16,7 @@
 #include "shared/FourCc.h"
 
 // ---------------------------------------------------------------------------
-// Video-port structures. The reserved pointer-sized fields of the documented
+// Video-port structures. The reserved pointer-sized fields of the DirectDraw
 // structures are kept 32 bits wide so every size matches the 32-bit layout.
 
 struct DDVIDEOPORTCONNECT {
@@ -176,7 +176,7 @@ using LPDIRECTDRAWVIDEOPORT = IDirectDrawVideoPort*;
 using LPDDENUMVIDEOCALLBACK = HRESULT(WINAPI*)(LPDDVIDEOPORTCAPS, LPVOID);
 
 // ---------------------------------------------------------------------------
-// Video-port interfaces, methods in their documented vtable order.
+// Video-port interfaces, methods in vtable order: the order is the binary interface.
 
 struct IDDVideoPortContainer : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE CreateVideoPort(DWORD dwFlags, LPDDVIDEOPORTDESC lpDesc,

@@ -405,7 +405,7 @@ TEST(AviIndex, EntriesPointAtEachChunkAndStopAtTheFirstFailedWrite) {
   EXPECT_EQ(failing.writes, 3) << "head, first block, failed second block, and nothing after";
 }
 
-TEST(RawToAvi, OneRgbFrameMatchesTheWorkedExample) {
+TEST(RawToAvi, OneRgbFrameOfASecondHasItsSizesAndOffsets) {
   const Converted c =
       Convert(AviImageFormat::Rgb24, 352, 240, 1, 1000, MemorySource(RawCaptureFile(352, 240, 1)));
   ASSERT_EQ(c.Result, AviConversionResult::Ok);

@@ -99,7 +99,7 @@ class BmpFiles : public ::testing::Test {
 
 }  // namespace
 
-TEST(BmpLayout, StillsOfFactorOneAndFiveMatchTheirWorkedSizes) {
+TEST(BmpLayout, StillsOfFactorOneAndFiveHaveTheirHeaderAndPixelSizes) {
   StillSize s = StillCaptureSize(352, 240, 1);
   EXPECT_EQ(s.Width, 352u);
   EXPECT_EQ(s.Height, 240u);

@@ -119,7 +119,7 @@ class VideoEngineTest : public ::testing::Test {
   std::unique_ptr<SimBoard> board_;
 };
 
-// Published 75% bar values, left to right.
+// The 75% colour bars in studio-range YUV, left to right.
 constexpr Sample kBars[8] = {{180, 128, 128}, {162, 44, 142}, {131, 156, 44}, {112, 72, 58},
                              {84, 184, 198},  {65, 100, 212}, {35, 212, 114}, {16, 128, 128}};
 constexpr int kBarRow = 11 + 60;  // well inside the bars of a 240-line picture

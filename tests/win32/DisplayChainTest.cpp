@@ -1089,7 +1089,7 @@ TEST_F(DisplayChainFormatTest, ColorKeyIsMagentaInThePrimarysFormat) {
 // ---------------------------------------------------------------------------
 // StartVideoPort and StartLiveVideo
 
-TEST_F(DisplayChainTest, LiveVideoStartsInTheDocumentedOrder) {
+TEST_F(DisplayChainTest, LiveVideoOpensPortSurfacesKeyAndOverlayInOrder) {
   card_.config.yInterpAndColorkey = 1000;  // below the others: the key is always used
   ASSERT_TRUE(DisplayCreate(true));
   card_.ClearCalls();
