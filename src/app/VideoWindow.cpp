@@ -21,11 +21,6 @@ bool TunerSelected() {
   return Settings.VideoConnector == kConnectorTuner;
 }
 
-int FieldHeightForStandard(int fallback) {
-  if (!IsValidVideoStandard(Settings.VideoStandard)) return fallback;
-  return IsStandard240Line(static_cast<uint32_t>(Settings.VideoStandard)) ? 240 : 288;
-}
-
 void NotifyMainPanelOfSize() {
   if (Panels.MainPanel) SendMessageA(Panels.MainPanel, kMsgVideoSizeChanged, 0, 0);
 }
@@ -69,7 +64,8 @@ void SwitchToCaptureMode(HWND window) {
   }
   SetWindowLongA(window, GWL_STYLE, static_cast<LONG>(kStyleCaptureMode));
   VideoWindow.PictureWidth = 352;
-  VideoWindow.PictureHeight = FieldHeightForStandard(VideoWindow.PictureHeight);
+  VideoWindow.PictureHeight =
+      PictureHeightForStandard(Settings.VideoStandard, VideoWindow.PictureHeight);
   // One pixel short first, so the window always goes through a real size change.
   SizeVideoWindow(window, VideoWindow.PictureWidth - 1, VideoWindow.PictureHeight - 1);
   SizeVideoWindow(window, VideoWindow.PictureWidth, VideoWindow.PictureHeight);
@@ -272,7 +268,8 @@ LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_CREATE:
       VideoWindow.Window = window;
       VideoWindow.PictureWidth = 352;
-      VideoWindow.PictureHeight = FieldHeightForStandard(VideoWindow.PictureHeight);
+      VideoWindow.PictureHeight =
+          PictureHeightForStandard(Settings.VideoStandard, VideoWindow.PictureHeight);
       SizeVideoWindow(window, VideoWindow.PictureWidth, VideoWindow.PictureHeight);
       PostMessageA(window, kMsgStartLiveVideo, 0, 0);
       return 0;

@@ -210,7 +210,7 @@ TEST_F(DisplayChainPlacementTest, LostSurfacesAreRebuiltWithoutAMessage) {
   EXPECT_NE(Display.OverlaySurface, nullptr);
   EXPECT_TRUE(Messages().empty());
   EXPECT_FALSE(QuitPosted());
-  EXPECT_GE(TicksDuring(1100), 3);
+  EXPECT_GE(TicksDuring(1100), 2);
 }
 
 TEST_F(DisplayChainPlacementTest, FailingRebuildRetriesEveryTwoSeconds) {
@@ -246,7 +246,7 @@ TEST_F(DisplayChainPlacementTest, FailingRebuildRetriesEveryTwoSeconds) {
   OverlayTick();
   EXPECT_EQ(Placement.DisplayLost, 0);
   EXPECT_NE(Display.OverlaySurface, nullptr);
-  EXPECT_GE(TicksDuring(1100), 3);
+  EXPECT_GE(TicksDuring(1100), 2);
   EXPECT_FALSE(QuitPosted());
 }
 

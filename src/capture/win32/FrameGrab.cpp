@@ -36,8 +36,8 @@ int WaitForVsync() {
 }
 
 int FirstPictureRow() {
-  const auto standard = static_cast<uint32_t>(Settings.VideoStandard);
-  return IsStandard240Line(standard) ? 11 : 1;
+  // The 288-line fields start with one line the picture does not use.
+  return IsStandard240Line(Settings.VideoStandard) ? kBlankingLines240 : 1;
 }
 
 HRESULT GrabFrame(uint8_t* buffer, DWORD lockFlags, int firstRow) {

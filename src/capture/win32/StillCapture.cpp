@@ -75,7 +75,7 @@ int CaptureStill() {
                        static_cast<uint32_t>(CaptureOptions.sizeFactor));
   const size_t grabBytes = static_cast<size_t>(width) * height * 2;
   const size_t pixelBytes = BmpPixelBytes(still.Width, still.Height);
-  const bool rows240 = IsStandard240Line(static_cast<uint32_t>(Settings.VideoStandard));
+  const bool rows240 = IsStandard240Line(Settings.VideoStandard);
 
   GlobalBuffer first(grabBytes);
   if (!first) return Fail(kNoFirstGrabMemoryMessage, kCaptureNoticeStyle);

@@ -13,8 +13,10 @@
 #include <windows.h>
 #include <ddraw.h>
 
+#include "shared/FourCc.h"
+
 // ---------------------------------------------------------------------------
-// Video-port structures. The reserved pointer-sized fields of the documented
+// Video-port structures. The reserved pointer-sized fields of the DirectDraw
 // structures are kept 32 bits wide so every size matches the 32-bit layout.
 
 struct DDVIDEOPORTCONNECT {
@@ -188,14 +190,12 @@ inline constexpr DWORD DDVPWAIT_BEGIN = 0x00000001;
 inline constexpr DWORD DDVPWAIT_END = 0x00000002;
 inline constexpr DWORD DDVPWAIT_LINE = 0x00000003;
 
-inline constexpr DWORD kFourccUyvy = MAKEFOURCC('U', 'Y', 'V', 'Y');
-
 struct IDirectDrawVideoPort;
 using LPDIRECTDRAWVIDEOPORT = IDirectDrawVideoPort*;
 using LPDDENUMVIDEOCALLBACK = HRESULT(WINAPI*)(LPDDVIDEOPORTCAPS, LPVOID);
 
 // ---------------------------------------------------------------------------
-// Video-port interfaces, methods in their documented vtable order.
+// Video-port interfaces, methods in vtable order: the order is the binary interface.
 
 struct IDDVideoPortContainer : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE CreateVideoPort(DWORD dwFlags, LPDDVIDEOPORTDESC lpDesc,

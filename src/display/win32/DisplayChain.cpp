@@ -44,7 +44,7 @@ DDSURFACEDESC EmptySurfaceDesc() {
 void FillVideoPortConfig() {
   VideoPortConfigData& c = Display.VideoPortConfig;
   c.FieldWidth = kFieldWidth;
-  c.FieldHeight = FieldHeightForStandard(Settings.VideoStandard, c.FieldHeight);
+  c.FieldHeight = VideoPortFieldHeight(Settings.VideoStandard, c.FieldHeight);
   c.PortWidth = kPortWidthBits;
   c.ConnectionType = DDVPTYPE_CCIR656;
   c.ConnectionFlags = DDVPCONNECT_INTERLACED;
