@@ -130,7 +130,7 @@ const bool kRegistered = [] {
         std::printf("\nvideo port engine, one field (best of the runs):\n");
         header = true;
       }
-      const double periodMs = SourceIs60Hz(c.standard) ? 1001.0 / 60.0 : 20.0;
+      const double periodMs = 1000.0 / FieldRateForStandard(c.standard);
       const double ms = ns / 1e6;
       std::printf("  %-42s %7.3f ms/field  %5.1f%% of the %.2f ms field period", c.name, ms,
                   100.0 * ms / periodMs, periodMs);

@@ -8,9 +8,10 @@ set_property(SOURCE ${CMAKE_SOURCE_DIR}/src/capture/KernelsAvx2.cpp APPEND PROPE
   COMPILE_OPTIONS -Wa,-muse-unaligned-vector-move)
 
 file(GLOB APP_SOURCES CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/src/win32/*.cpp
   ${CMAKE_SOURCE_DIR}/src/app/*.cpp
   ${CMAKE_SOURCE_DIR}/src/ui/*.cpp
-  ${CMAKE_SOURCE_DIR}/src/display/*.cpp
+  ${CMAKE_SOURCE_DIR}/src/display/win32/*.cpp
   ${CMAKE_SOURCE_DIR}/src/sim/win32/*.cpp
   ${CMAKE_SOURCE_DIR}/src/capture/win32/*.cpp)
 list(REMOVE_ITEM APP_SOURCES ${CMAKE_SOURCE_DIR}/src/app/WinMain.cpp)

@@ -7,26 +7,9 @@
 
 #include "shared/Settings.h"
 #include "shared/SettingsImage.h"
+#include "win32/Handles.h"
 
 namespace {
-
-class RegKey {
- public:
-  RegKey() = default;
-  RegKey(const RegKey&) = delete;
-  RegKey& operator=(const RegKey&) = delete;
-  ~RegKey() { Close(); }
-
-  HKEY* Receive() { return &key_; }
-  operator HKEY() const { return key_; }
-  void Close() {
-    if (key_) RegCloseKey(key_);
-    key_ = nullptr;
-  }
-
- private:
-  HKEY key_ = nullptr;
-};
 
 LSTATUS OpenForLoading(HKEY parent, const char* path, RegKey& key) {
   return RegOpenKeyExA(parent, path, 0, KEY_QUERY_VALUE, key.Receive());

@@ -5,18 +5,22 @@
 #include <vector>
 
 #include "app/DirectXVersion.h"
-#include "app/MessageBox.h"
-#include "shared/Settings.h"
 #include "app/SettingsStore.h"
 #include "app/VideoWindow.h"
 #include "capture/win32/BoardDriver.h"
-#include "display/DisplayChain.h"
-#include "hw/Decoder.h"
+#include "capture/win32/FrameGrab.h"
+#include "display/win32/DisplayChain.h"
 #include "hw/Audio.h"
+#include "hw/Decoder.h"
 #include "hw/I2cBus.h"
 #include "hw/Tuner.h"
+#include "shared/Settings.h"
 #include "ui/MainPanel.h"
 #include "ui/OnScreenDisplay.h"
+#include "win32/Handles.h"
+#include "win32/MessageBox.h"
+#include "win32/Program.h"
+#include "win32/WindowClass.h"
 
 StartupState Startup;
 
@@ -64,15 +68,16 @@ bool IsFirstInstance() {
 }
 
 bool CheckDirectXVersion() {
-  HKEY key = nullptr;
-  if (RegOpenKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\DirectX", &key) != ERROR_SUCCESS) {
+  RegKey key;
+  if (RegOpenKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\DirectX", key.Receive()) !=
+      ERROR_SUCCESS) {
     return false;
   }
   char version[80] = {};
   DWORD size = sizeof version;
   const LONG status =
       RegQueryValueExA(key, "Version", nullptr, nullptr, reinterpret_cast<BYTE*>(version), &size);
-  RegCloseKey(key);
+  key.Close();
   if (status != ERROR_SUCCESS) return false;
   // The value need not be terminated: never read past what the registry returned.
   const auto parsed = ParseDirectXVersion(version, size < sizeof version ? size : sizeof version);
@@ -91,15 +96,9 @@ void CreateLogoWindow(HINSTANCE instance) {
   Startup.LogoWidth = logo.cx;
   Startup.LogoHeight = logo.cy;
 
-  WNDCLASSA wc = {};
-  wc.style = CS_HREDRAW | CS_VREDRAW;
-  wc.lpfnWndProc = LogoWindowProc;
-  wc.hInstance = instance;
-  wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(kIconId));
-  wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
-  wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-  wc.lpszClassName = kLogoClass;
-  RegisterClassA(&wc);  // already registered by an earlier start in this process: fine
+  RegisterWindowClass(kLogoClass, LogoWindowProc, instance, CS_HREDRAW | CS_VREDRAW,
+                      LoadIconA(instance, MAKEINTRESOURCEA(kIconId)),
+                      static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
 
   Startup.LogoWindow = CreateWindowExA(WS_EX_TOPMOST, kLogoClass, nullptr, WS_POPUP | WS_DLGFRAME,
                                        (screenWidth - Startup.LogoWidth) / 2,
@@ -117,7 +116,7 @@ void PaintLogo(HWND window) {
   HDC dc = GetDC(window);
   if (!dc) return;
   const HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
-  HRSRC found = FindResourceA(instance, MAKEINTRESOURCEA(kLogoBitmapId), MAKEINTRESOURCEA(2));
+  HRSRC found = FindResourceA(instance, MAKEINTRESOURCEA(kLogoBitmapId), RT_BITMAP);
   HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
   const auto* header =
       loaded ? static_cast<const BITMAPINFOHEADER*>(LockResource(loaded)) : nullptr;
@@ -176,7 +175,7 @@ bool CpuHasMmx() {
 }
 
 void SelectFrameCopyRoutine() {
-  Startup.FrameCopyRoutine = CpuidAvailable() && CpuHasMmx() ? FrameCopy::Mmx : FrameCopy::Plain;
+  FrameGrab.FrameCopyRoutine = CpuidAvailable() && CpuHasMmx() ? FrameCopy::Mmx : FrameCopy::Plain;
 }
 
 void RestorePictureAndInput(bool detectionSucceeded) {
@@ -217,7 +216,7 @@ int RunApplication(HINSTANCE instance, int showCommand) {
     ShowProductMessage(nullptr, kDirectXMessage, kStartupFailureStyle);
     return 0;
   }
-  Startup.Instance = instance;
+  Program.Instance = instance;
   SetTunerHooks(TunerHooks{ShowTunedChannel, TakeKeyPress});
   OpenBoardDriver();
 

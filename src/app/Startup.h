@@ -3,15 +3,14 @@
 
 #include <windows.h>
 
-// Which per-frame copy the frame grab uses; chosen once by processor at start-up.
-enum class FrameCopy { Plain, Mmx };
+#include "resource.h"
 
+// Start-up also saves the instance handle (Program.Instance) and chooses the frame grab's
+// copy routine (FrameGrab.FrameCopyRoutine); both live with the units that use them.
 struct StartupState {
-  HINSTANCE Instance = nullptr;
   HWND LogoWindow = nullptr;
   int LogoWidth = 0;
   int LogoHeight = 0;
-  FrameCopy FrameCopyRoutine = FrameCopy::Plain;
   bool DetectionSucceeded = false;
   HACCEL Accelerators = nullptr;
 };
@@ -20,9 +19,9 @@ extern StartupState Startup;
 inline constexpr int kDecoderProbeAttempts = 5;
 inline constexpr int kDetectionAttempts = 2;
 inline constexpr DWORD kDetectedSignalPauseMs = 500;
-inline constexpr int kLogoBitmapId = 153;
-inline constexpr int kIconId = 154;
-inline constexpr int kAcceleratorTableId = 108;
+inline constexpr int kLogoBitmapId = IDB_LOGO;
+inline constexpr int kIconId = IDI_LUMETRA;
+inline constexpr int kAcceleratorTableId = IDR_ACCELERATORS;
 
 inline constexpr char kNoDecoderMessage[] =
     "Your display card doesn't have a SAA7111A EVIP.\nA SAA7111A EVIP is required for this "
@@ -43,5 +42,6 @@ void PaintLogo(HWND window);
 SIZE LogoSizeForScreen(int screenWidth, int screenHeight);
 bool CpuidAvailable();
 bool CpuHasMmx();
+// Sets FrameGrab.FrameCopyRoutine by processor.
 void SelectFrameCopyRoutine();
 void RestorePictureAndInput(bool detectionSucceeded);

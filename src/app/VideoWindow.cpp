@@ -1,11 +1,10 @@
 #include "app/VideoWindow.h"
 
 #include "app/SettingsStore.h"
-#include "app/Startup.h"
 #include "capture/win32/SequenceCapture.h"
 #include "capture/win32/StillCapture.h"
-#include "display/DisplayChain.h"
-#include "display/OverlayPlacement.h"
+#include "display/win32/DisplayChain.h"
+#include "display/win32/OverlayPlacement.h"
 #include "hw/Audio.h"
 #include "hw/Decoder.h"
 #include "hw/Tuner.h"
@@ -13,21 +12,17 @@
 #include "shared/Settings.h"
 #include "ui/MainPanel.h"
 #include "ui/OnScreenDisplay.h"
-#include "ui/Panels.h"
 #include "ui/SourceOptions.h"
 #include "ui/TunerPanel.h"
+#include "win32/WindowClass.h"
+#include "win32/WindowMessages.h"
 
-VideoWindowState VideoWindow;
+VideoWindowInputState VideoWindowInput;
 
 namespace {
 
 bool TunerSelected() {
   return Settings.VideoConnector == kConnectorTuner;
-}
-
-int FieldHeightForStandard(int fallback) {
-  if (!IsValidVideoStandard(Settings.VideoStandard)) return fallback;
-  return IsStandard240Line(static_cast<uint32_t>(Settings.VideoStandard)) ? 240 : 288;
 }
 
 void NotifyMainPanelOfSize() {
@@ -50,7 +45,7 @@ void EnterFullScreen(HWND window) {
   VideoWindow.SavedWidth = VideoWindow.PictureWidth;
   VideoWindow.SavedHeight = VideoWindow.PictureHeight;
   VideoWindow.FullScreen = 1;
-  VideoWindow.PanelShown = 0;
+  VideoWindowInput.PanelShown = 0;
   PlaceVideo();
 }
 
@@ -75,7 +70,8 @@ void SwitchToCaptureMode(HWND window) {
   }
   SetWindowLongA(window, GWL_STYLE, static_cast<LONG>(kStyleCaptureMode));
   VideoWindow.PictureWidth = 352;
-  VideoWindow.PictureHeight = FieldHeightForStandard(VideoWindow.PictureHeight);
+  VideoWindow.PictureHeight =
+      PictureHeightForStandard(Settings.VideoStandard, VideoWindow.PictureHeight);
   // One pixel short first, so the window always goes through a real size change.
   SizeVideoWindow(window, VideoWindow.PictureWidth - 1, VideoWindow.PictureHeight - 1);
   SizeVideoWindow(window, VideoWindow.PictureWidth, VideoWindow.PictureHeight);
@@ -122,34 +118,34 @@ void StartEntryTimer(HWND window) {
 // Keypad digits build a slot number 1..100; a single digit waits for the timer.
 void ChannelDigit(HWND window, int digit) {
   if (digit != 0) {
-    if (VideoWindow.DigitCount == 0) {
-      VideoWindow.EnteredNumber = digit;
-      VideoWindow.DigitCount = 1;
+    if (VideoWindowInput.DigitCount == 0) {
+      VideoWindowInput.EnteredNumber = digit;
+      VideoWindowInput.DigitCount = 1;
       StartEntryTimer(window);
-      ShowEnteredNumber(VideoWindow.EnteredNumber);
-    } else if (VideoWindow.DigitCount == 1) {
+      ShowEnteredNumber(VideoWindowInput.EnteredNumber);
+    } else if (VideoWindowInput.DigitCount == 1) {
       StopEntryTimer(window);
-      SelectChannel(VideoWindow.EnteredNumber * 10 + digit);
-      VideoWindow.DigitCount = 0;
+      SelectChannel(VideoWindowInput.EnteredNumber * 10 + digit);
+      VideoWindowInput.DigitCount = 0;
     }
     return;
   }
-  if (VideoWindow.DigitCount == 1) {
-    VideoWindow.EnteredNumber *= 10;
-    if (VideoWindow.EnteredNumber == 10) {
+  if (VideoWindowInput.DigitCount == 1) {
+    VideoWindowInput.EnteredNumber *= 10;
+    if (VideoWindowInput.EnteredNumber == 10) {
       // "10" may still become 100.
-      VideoWindow.DigitCount = 2;
+      VideoWindowInput.DigitCount = 2;
       if (!VideoWindow.EntryTimerActive) StartEntryTimer(window);
       ShowEnteredNumber(10);
     } else {
       StopEntryTimer(window);
-      SelectChannel(VideoWindow.EnteredNumber);
-      VideoWindow.DigitCount = 0;
+      SelectChannel(VideoWindowInput.EnteredNumber);
+      VideoWindowInput.DigitCount = 0;
     }
-  } else if (VideoWindow.DigitCount == 2) {
+  } else if (VideoWindowInput.DigitCount == 2) {
     StopEntryTimer(window);
     SelectChannel(100);
-    VideoWindow.DigitCount = 0;
+    VideoWindowInput.DigitCount = 0;
   }
 }
 
@@ -157,21 +153,21 @@ void EndChannelEntry(HWND window) {
   if (!VideoWindow.EntryTimerActive) return;
   VideoWindow.EntryTimerActive = 0;
   KillTimer(window, kTimerChannelEntry);
-  SelectChannel(VideoWindow.EnteredNumber);
-  VideoWindow.DigitCount = 0;
+  SelectChannel(VideoWindowInput.EnteredNumber);
+  VideoWindowInput.DigitCount = 0;
 }
 
 void TogglePanelInFullScreen() {
   HWND panel = Panels.MainPanel;
-  if (VideoWindow.PanelShown == 1 && panel && !IsIconic(panel)) {
-    VideoWindow.PanelShown = 0;
+  if (VideoWindowInput.PanelShown == 1 && panel && !IsIconic(panel)) {
+    VideoWindowInput.PanelShown = 0;
     return;
   }
   if (panel) {
     BringWindowToTop(panel);
     ShowWindow(panel, SW_RESTORE);
   }
-  VideoWindow.PanelShown = 1;
+  VideoWindowInput.PanelShown = 1;
 }
 
 POINT ScreenPointFromLParam(HWND window, LPARAM lParam) {
@@ -259,29 +255,14 @@ void EndProgram() {
   PostQuitMessage(0);
 }
 
-void SizeVideoWindow(HWND window, int clientWidth, int clientHeight) {
-  ShowWindow(window, SW_RESTORE);
-  RECT frame;
-  GetWindowRect(window, &frame);
-  POINT origin = {0, 0};
-  ClientToScreen(window, &origin);
-  const int bx = origin.x - frame.left;
-  const int by = origin.y - frame.top;
-  const int width = clientWidth + 2 * bx;
-  const int height = clientHeight + bx + by;
-  int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-  int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 3;
-  if (x < 0) x = 0;
-  if (y < 0) y = 0;
-  SetWindowPos(window, nullptr, x, y, width, height, SWP_NOZORDER);
-}
 
 LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE:
       VideoWindow.Window = window;
       VideoWindow.PictureWidth = 352;
-      VideoWindow.PictureHeight = FieldHeightForStandard(VideoWindow.PictureHeight);
+      VideoWindow.PictureHeight =
+          PictureHeightForStandard(Settings.VideoStandard, VideoWindow.PictureHeight);
       SizeVideoWindow(window, VideoWindow.PictureWidth, VideoWindow.PictureHeight);
       PostMessageA(window, kMsgStartLiveVideo, 0, 0);
       return 0;
@@ -323,13 +304,14 @@ LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       }
       return 0;
     case WM_MOUSEMOVE:
-      if (VideoWindow.Dragging) {
+      if (VideoWindowInput.Dragging) {
         const POINT p = ScreenPointFromLParam(window, lParam);
         RECT r;
         GetWindowRect(window, &r);
-        MoveWindow(window, r.left + p.x - VideoWindow.DragPoint.x,
-                   r.top + p.y - VideoWindow.DragPoint.y, r.right - r.left, r.bottom - r.top, TRUE);
-        VideoWindow.DragPoint = p;
+        MoveWindow(window, r.left + p.x - VideoWindowInput.DragPoint.x,
+                   r.top + p.y - VideoWindowInput.DragPoint.y, r.right - r.left, r.bottom - r.top,
+                   TRUE);
+        VideoWindowInput.DragPoint = p;
       }
       return 0;
     case WM_LBUTTONDOWN:
@@ -341,14 +323,14 @@ LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         RECT client;
         GetClientRect(window, &client);
         if (PtInRect(&client, local)) {
-          VideoWindow.Dragging = 1;
-          VideoWindow.DragPoint = ScreenPointFromLParam(window, lParam);
+          VideoWindowInput.Dragging = 1;
+          VideoWindowInput.DragPoint = ScreenPointFromLParam(window, lParam);
           SetCapture(window);
         }
       }
       return 0;
     case WM_LBUTTONUP:
-      VideoWindow.Dragging = 0;
+      VideoWindowInput.Dragging = 0;
       ReleaseCapture();
       return 0;
     case WM_RBUTTONDOWN:
@@ -372,19 +354,10 @@ LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 }
 
 bool CreateVideoWindow(HINSTANCE instance, int) {
-  // The display chain measures the screen; until it does, the system metrics stand in.
-  if (ScreenRect.right == 0) {
-    ScreenRect = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  }
-  WNDCLASSA wc = {};
-  wc.style = CS_HREDRAW | CS_VREDRAW;
-  wc.lpfnWndProc = VideoWindowProc;
-  wc.hInstance = instance;
-  wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_LUMETRA));
-  wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
-  wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-  wc.lpszClassName = kVideoWindowClass;
-  if (!RegisterClassA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
+  if (!RegisterWindowClass(kVideoWindowClass, VideoWindowProc, instance, CS_HREDRAW | CS_VREDRAW,
+                           LoadIconA(instance, MAKEINTRESOURCEA(IDI_LUMETRA)),
+                           static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))))
+    return false;
 
   HWND window = CreateWindowExA(0, kVideoWindowClass, kVideoWindowTitle, kStyleCreation, 0, 0, 0, 0,
                                 nullptr, nullptr, instance, nullptr);

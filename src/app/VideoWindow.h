@@ -4,52 +4,38 @@
 
 #include <windows.h>
 
+#include "win32/MessageBox.h"
+#include "win32/ViewState.h"
+
 inline constexpr char kVideoWindowClass[] = "QUENDALUMETRA";
-inline constexpr char kVideoWindowTitle[] = "Corvan Telvista";
+inline constexpr const char* kVideoWindowTitle = kProductCaption;
 
-// Styles by situation. The low bits 0x0008 and 0x0308 mean nothing on a top-level window
-// and are kept as the window has always carried them.
-inline constexpr DWORD kStyleCreation = 0x80040008;     // WS_POPUP | WS_THICKFRAME
-inline constexpr DWORD kStyleLiveWindow = 0x80840308;   // WS_POPUP | WS_BORDER | WS_THICKFRAME
-inline constexpr DWORD kStyleFullScreen = 0x80000000;   // WS_POPUP
-inline constexpr DWORD kStyleCaptureMode = 0x00400008;  // WS_DLGFRAME
+// Styles by situation. The low bits mean nothing on a top-level window and are kept as
+// the window has always carried them.
+inline constexpr DWORD kStyleLowBits = 0x0008;
+inline constexpr DWORD kStyleLiveWindowLowBits = 0x0308;
+inline constexpr DWORD kStyleCreation = WS_POPUP | WS_THICKFRAME | kStyleLowBits;
+inline constexpr DWORD kStyleLiveWindow =
+    WS_POPUP | WS_BORDER | WS_THICKFRAME | kStyleLiveWindowLowBits;
+inline constexpr DWORD kStyleFullScreen = WS_POPUP;
+inline constexpr DWORD kStyleCaptureMode = WS_DLGFRAME | kStyleLowBits;
+static_assert(kStyleCreation == 0x80040008);
+static_assert(kStyleLiveWindow == 0x80840308);
+static_assert(kStyleFullScreen == 0x80000000);
+static_assert(kStyleCaptureMode == 0x00400008);
 
-inline constexpr UINT kMsgStartLiveVideo = 1124;
-
-inline constexpr UINT_PTR kTimerOverlay = 1;
-inline constexpr UINT_PTR kTimerChannelEntry = 2;
-inline constexpr UINT_PTR kTimerChannelDisplay = 3;
-inline constexpr UINT kChannelEntryMs = 1300;
-
-// Both 9999: Capture Mode was entered from full screen.
-inline constexpr int kSavedFromFullScreen = 9999;
-
-enum ViewModeValue { kLiveVideoMode = 1, kCaptureMode = 2, kPlaybackMode = 3 };
-
-struct VideoWindowState {
-  HWND Window = nullptr;
-  HMENU ContextMenu = nullptr;
-  int ViewMode = kLiveVideoMode;
-  int FullScreen = 0;
-  int PictureWidth = 0;
-  int PictureHeight = 0;
-  int SavedWidth = 0;
-  int SavedHeight = 0;
+// What only the video window's own procedure uses: the main panel's toggle
+// in full screen, dragging, and the channel digits collected so far.
+struct VideoWindowInputState {
   int PanelShown = 0;
   int Dragging = 0;
   POINT DragPoint = {0, 0};
   int DigitCount = 0;
   int EnteredNumber = 0;
-  int EntryTimerActive = 0;
 };
-extern VideoWindowState VideoWindow;
-
-// The whole screen, as the display chain measures it.
-extern RECT ScreenRect;
+extern VideoWindowInputState VideoWindowInput;
 
 bool CreateVideoWindow(HINSTANCE instance, int showCommand);
-// Sizes the window for a client area, centred across and a third of the way down.
-void SizeVideoWindow(HWND window, int clientWidth, int clientHeight);
 LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Ends the program the way Exit does: mute the tuner's sound, release the display,

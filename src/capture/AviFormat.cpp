@@ -6,6 +6,7 @@
 #include <new>
 
 #include "capture/PixelKernels.h"
+#include "shared/LittleEndian.h"
 
 namespace {
 
@@ -20,23 +21,11 @@ constexpr uint32_t kCaptureEndDeductionMs = 100;
 // still in cache when the write copies it out.
 constexpr size_t kWriteBlockBytes = 1u << 20;
 
-void Put16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-
-void Put32(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-  p[2] = static_cast<uint8_t>(v >> 16);
-  p[3] = static_cast<uint8_t>(v >> 24);
-}
-
 void PutIndexEntry(uint8_t* p, uint32_t i, uint32_t frameBytes) {
-  Put32(p + 0, kFourCcFrameChunk);
-  Put32(p + 4, kIndexFlagKeyFrame);
-  Put32(p + 8, 4 + i * (frameBytes + kAviChunkHeadSize));
-  Put32(p + 12, frameBytes);
+  PutLe32(p + 0, kFourccFrameChunk);
+  PutLe32(p + 4, kIndexFlagKeyFrame);
+  PutLe32(p + 8, 4 + i * (frameBytes + kAviChunkHeadSize));
+  PutLe32(p + 12, frameBytes);
 }
 
 std::unique_ptr<uint8_t[]> TryAllocate(size_t size) {
@@ -109,12 +98,12 @@ AviHeaderValues FinishedAviHeaderValues(AviImageFormat format, uint32_t width, u
   v.FrameBytes = s;
   v.Width = width;
   v.Height = height;
-  v.Handler = yvu9 ? kFourCcYvu9 : 0;
+  v.Handler = yvu9 ? kFourccYvu9 : 0;
   v.Scale = static_cast<uint32_t>(d);
   v.Rate = Saturate32(n * 1000);
   v.Length = frames;
   v.BitCount = yvu9 ? 9 : 24;
-  v.Compression = yvu9 ? kFourCcYvu9 : 0;
+  v.Compression = yvu9 ? kFourccYvu9 : 0;
   v.MoviListSize = Saturate32(n * (uint64_t{s} + kAviChunkHeadSize) + 4);
   return v;
 }
@@ -125,74 +114,74 @@ AviHeaderValues RawCaptureHeaderValues(uint32_t width, uint32_t height) {
   v.Width = width;
   v.Height = height;
   v.BitCount = 16;
-  v.Compression = kFourCcUyvy;
+  v.Compression = kFourccUyvy;
   return v;
 }
 
 std::array<uint8_t, kAviHeaderSize> BuildAviHeader(const AviHeaderValues& v) {
   std::array<uint8_t, kAviHeaderSize> h{};
   uint8_t* p = h.data();
-  Put32(p + 0, FourCc('R', 'I', 'F', 'F'));
-  Put32(p + 4, v.RiffSize);
-  Put32(p + 8, FourCc('A', 'V', 'I', ' '));
-  Put32(p + 12, FourCc('L', 'I', 'S', 'T'));
-  Put32(p + 16, 192);  // "hdrl" up to the "movi" list
-  Put32(p + 20, FourCc('h', 'd', 'r', 'l'));
-  Put32(p + 24, FourCc('a', 'v', 'i', 'h'));
-  Put32(p + 28, 56);
-  Put32(p + 32, v.MicroSecPerFrame);
-  Put32(p + 36, 0);  // maximum bytes per second
-  Put32(p + 40, 0);  // padding granularity
-  Put32(p + 44, kAviFlagHasIndex | kAviFlagTrustChunkType);
-  Put32(p + 48, v.TotalFrames);
-  Put32(p + 52, 0);  // initial frames
-  Put32(p + 56, 1);  // streams
-  Put32(p + 60, v.FrameBytes);
-  Put32(p + 64, v.Width);
-  Put32(p + 68, v.Height);
+  PutLe32(p + 0, kFourccRiff);
+  PutLe32(p + 4, v.RiffSize);
+  PutLe32(p + 8, kFourccAvi);
+  PutLe32(p + 12, kFourccList);
+  PutLe32(p + 16, 192);  // "hdrl" up to the "movi" list
+  PutLe32(p + 20, kFourccHdrl);
+  PutLe32(p + 24, kFourccAvih);
+  PutLe32(p + 28, 56);
+  PutLe32(p + 32, v.MicroSecPerFrame);
+  PutLe32(p + 36, 0);  // maximum bytes per second
+  PutLe32(p + 40, 0);  // padding granularity
+  PutLe32(p + 44, kAviFlagHasIndex | kAviFlagTrustChunkType);
+  PutLe32(p + 48, v.TotalFrames);
+  PutLe32(p + 52, 0);  // initial frames
+  PutLe32(p + 56, 1);  // streams
+  PutLe32(p + 60, v.FrameBytes);
+  PutLe32(p + 64, v.Width);
+  PutLe32(p + 68, v.Height);
   // 72..87: reserved, zero
-  Put32(p + 88, FourCc('L', 'I', 'S', 'T'));
-  Put32(p + 92, 116);  // "strl" with its two chunks
-  Put32(p + 96, FourCc('s', 't', 'r', 'l'));
-  Put32(p + 100, FourCc('s', 't', 'r', 'h'));
-  Put32(p + 104, 56);
-  Put32(p + 108, FourCc('v', 'i', 'd', 's'));
-  Put32(p + 112, v.Handler);
-  Put32(p + 116, 0);  // flags
-  Put16(p + 120, 0);  // priority
-  Put16(p + 122, 0);  // language
-  Put32(p + 124, 0);  // initial frames
-  Put32(p + 128, v.Scale);
-  Put32(p + 132, v.Rate);
-  Put32(p + 136, 0);  // start
-  Put32(p + 140, v.Length);
-  Put32(p + 144, v.FrameBytes);
-  Put32(p + 148, kQualityDefault);
-  Put32(p + 152, 0);  // sample size: 0, one frame a chunk
-  Put16(p + 156, 0);  // frame rectangle left, top, right, bottom
-  Put16(p + 158, 0);
-  Put16(p + 160, static_cast<uint16_t>(v.Width));
-  Put16(p + 162, static_cast<uint16_t>(v.Height));
-  Put32(p + 164, FourCc('s', 't', 'r', 'f'));
-  Put32(p + 168, 40);
-  Put32(p + 172, 40);  // bitmap header size
-  Put32(p + 176, v.Width);
-  Put32(p + 180, v.Height);
-  Put16(p + 184, 1);  // planes
-  Put16(p + 186, v.BitCount);
-  Put32(p + 188, v.Compression);
-  Put32(p + 192, v.FrameBytes);
+  PutLe32(p + 88, kFourccList);
+  PutLe32(p + 92, 116);  // "strl" with its two chunks
+  PutLe32(p + 96, kFourccStrl);
+  PutLe32(p + 100, kFourccStrh);
+  PutLe32(p + 104, 56);
+  PutLe32(p + 108, kFourccVids);
+  PutLe32(p + 112, v.Handler);
+  PutLe32(p + 116, 0);  // flags
+  PutLe16(p + 120, 0);  // priority
+  PutLe16(p + 122, 0);  // language
+  PutLe32(p + 124, 0);  // initial frames
+  PutLe32(p + 128, v.Scale);
+  PutLe32(p + 132, v.Rate);
+  PutLe32(p + 136, 0);  // start
+  PutLe32(p + 140, v.Length);
+  PutLe32(p + 144, v.FrameBytes);
+  PutLe32(p + 148, kQualityDefault);
+  PutLe32(p + 152, 0);  // sample size: 0, one frame a chunk
+  PutLe16(p + 156, 0);  // frame rectangle left, top, right, bottom
+  PutLe16(p + 158, 0);
+  PutLe16(p + 160, static_cast<uint16_t>(v.Width));
+  PutLe16(p + 162, static_cast<uint16_t>(v.Height));
+  PutLe32(p + 164, kFourccStrf);
+  PutLe32(p + 168, 40);
+  PutLe32(p + 172, 40);  // bitmap header size
+  PutLe32(p + 176, v.Width);
+  PutLe32(p + 180, v.Height);
+  PutLe16(p + 184, 1);  // planes
+  PutLe16(p + 186, v.BitCount);
+  PutLe32(p + 188, v.Compression);
+  PutLe32(p + 192, v.FrameBytes);
   // 196..211: resolutions and colour counts, zero
-  Put32(p + 212, FourCc('L', 'I', 'S', 'T'));
-  Put32(p + 216, v.MoviListSize);
-  Put32(p + 220, FourCc('m', 'o', 'v', 'i'));
+  PutLe32(p + 212, kFourccList);
+  PutLe32(p + 216, v.MoviListSize);
+  PutLe32(p + 220, kFourccMovi);
   return h;
 }
 
 std::array<uint8_t, kAviChunkHeadSize> BuildFrameChunkHead(uint32_t size) {
   std::array<uint8_t, kAviChunkHeadSize> h{};
-  Put32(h.data(), kFourCcFrameChunk);
-  Put32(h.data() + 4, size);
+  PutLe32(h.data(), kFourccFrameChunk);
+  PutLe32(h.data() + 4, size);
   return h;
 }
 
@@ -222,8 +211,8 @@ bool WriteAviHeader(ByteSink& file, const AviHeaderValues& values) {
 
 bool WriteAviIndex(ByteSink& file, uint32_t frames, uint32_t frameBytes) {
   uint8_t head[kAviChunkHeadSize];
-  Put32(head, FourCc('i', 'd', 'x', '1'));
-  Put32(head + 4, kAviIndexEntrySize * frames);
+  PutLe32(head, kFourccIdx1);
+  PutLe32(head + 4, kAviIndexEntrySize * frames);
   if (!file.Write(head, sizeof head)) return false;
   constexpr uint32_t kEntriesPerWrite = 4096;
   uint8_t block[kEntriesPerWrite * kAviIndexEntrySize];
@@ -275,16 +264,16 @@ AviConversionResult ConvertRawToAvi(ByteSource& raw, ByteSink& avi, const AviCon
     // The frame goes straight into the output block, behind its chunk head.
     p = out.Reserve(chunk);
     if (!p) return AviConversionResult::WriteFailed;
-    Put32(p, kFourCcFrameChunk);
-    Put32(p + 4, s);
+    PutLe32(p, kFourccFrameChunk);
+    PutLe32(p + 4, s);
     job.Convert(rawBuffer.get(), p + kAviChunkHeadSize);
     if (job.Progress) job.Progress(i + 1);
   }
 
   p = out.Reserve(kAviChunkHeadSize);
   if (!p) return AviConversionResult::WriteFailed;
-  Put32(p, FourCc('i', 'd', 'x', '1'));
-  Put32(p + 4, kAviIndexEntrySize * job.Frames);
+  PutLe32(p, kFourccIdx1);
+  PutLe32(p + 4, kAviIndexEntrySize * job.Frames);
   for (uint32_t i = 0; i < job.Frames; ++i) {
     p = out.Reserve(kAviIndexEntrySize);
     if (!p) return AviConversionResult::WriteFailed;

@@ -10,22 +10,13 @@
 #include <cstdio>
 #include <functional>
 
+#include "shared/FourCc.h"
+
 // Values of CaptureOptions' aviFormat.
 enum class AviImageFormat : uint32_t {
   Rgb24 = 0,  // uncompressed 24-bit bitmap frames, bottom row first
   Yvu9 = 1,   // Y plane, then V, then U, each top row first
 };
-
-constexpr uint32_t FourCc(char a, char b, char c, char d) {
-  return static_cast<uint32_t>(static_cast<uint8_t>(a)) |
-         static_cast<uint32_t>(static_cast<uint8_t>(b)) << 8 |
-         static_cast<uint32_t>(static_cast<uint8_t>(c)) << 16 |
-         static_cast<uint32_t>(static_cast<uint8_t>(d)) << 24;
-}
-
-constexpr uint32_t kFourCcUyvy = FourCc('U', 'Y', 'V', 'Y');  // 0x59565955
-constexpr uint32_t kFourCcYvu9 = FourCc('Y', 'V', 'U', '9');  // 0x39555659
-constexpr uint32_t kFourCcFrameChunk = FourCc('0', '0', 'd', 'b');
 
 constexpr uint32_t kAviHeaderSize = 224;
 constexpr uint32_t kAviChunkHeadSize = 8;     // four-character code and 32-bit size

@@ -1,8 +1,9 @@
 // Row kernels shared by the pixel drivers (PixelKernels.cpp) and their vector builds.
 //
 // The vector sources are compiled with their own instruction-set flags, so this header
-// holds declarations and plain constants only: an inline function defined here and
-// instantiated in one of them could be the copy the linker keeps for everyone.
+// holds declarations, plain constants and helpers of internal linkage only: an inline
+// function with external linkage defined here and instantiated in one of them could be
+// the copy the linker keeps for everyone.
 #pragma once
 
 #include <cstddef>
@@ -43,8 +44,17 @@ using LumaRowFn = void (*)(const uint8_t* uyvy, int width, uint8_t* luma);
 using ChromaBlocksFn = void (*)(const uint8_t* uyvy, ptrdiff_t stride, int blocks, uint8_t* v,
                                 uint8_t* u);
 
-// The plain block average. It lives in a file built without vector flags, so the vector
-// paths finish their last blocks with it instead of repeating it.
+// The plain rows. They live in a file built without vector flags (PixelKernels.cpp), so
+// the vector paths finish the samples left over after their last full vector with them
+// instead of repeating them. Each computes a sample exactly as its vector path does.
+void FilterRowScalar(const double* ext, int count, const double* taps, uint8_t* out);
+// Columns first..width-1 of FilterColumnsFn.
+void FilterColumnsScalar(const uint8_t* const* rows, int first, int width, const double* taps,
+                         int phases, uint8_t* const* out);
+void InterleaveScalar(const uint8_t* chroma, const uint8_t* luma, int width, bool lumaFirst,
+                      uint8_t* packed);
+void Bgr24FixedScalar(const uint8_t* uyvy, int pairs, uint8_t* bgr);
+void LumaRowScalar(const uint8_t* uyvy, int width, uint8_t* luma);
 void ChromaBlocksScalar(const uint8_t* uyvy, ptrdiff_t stride, int blocks, uint8_t* v, uint8_t* u);
 
 struct RowKernels {
@@ -76,6 +86,14 @@ inline constexpr int kUGreenWhole = 352;
 inline constexpr int kVGreenWhole = 731;
 inline constexpr int kUGreenFraction = 26163;
 inline constexpr int kVGreenFraction = 18307;
+
+// Two 16-bit lanes of a 32-bit vector element, `low` in the lower half.
+namespace {
+constexpr int Lanes16(int low, int high) {
+  return static_cast<int>((static_cast<uint32_t>(high) << 16) |
+                          (static_cast<uint32_t>(low) & 0xFFFF));
+}
+}  // namespace
 
 }  // namespace kernel_rows
 

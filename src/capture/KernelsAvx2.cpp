@@ -11,21 +11,6 @@
 namespace kernel_rows {
 namespace {
 
-constexpr int Lanes16(int low, int high) {
-  return static_cast<int>((static_cast<uint32_t>(high) << 16) |
-                          (static_cast<uint32_t>(low) & 0xFFFF));
-}
-
-uint8_t ClampSum(double sum) {
-  if (sum < 0) sum = 0;
-  if (sum > 255) sum = 255;
-  return static_cast<uint8_t>(sum);
-}
-
-uint8_t ClampToByte(int32_t v) {
-  return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
-}
-
 void StoreFourBytes(__m256d sum, uint8_t* out) {
   sum = _mm256_min_pd(_mm256_max_pd(sum, _mm256_setzero_pd()), _mm256_set1_pd(255.0));
   __m128i v = _mm256_cvttpd_epi32(sum);
@@ -48,11 +33,7 @@ void FilterRowAvx2(const double* ext, int count, const double* taps, uint8_t* ou
     StoreFourBytes(a, out + i);
     StoreFourBytes(b, out + i + 4);
   }
-  for (; i < count; ++i) {
-    double sum = 0;
-    for (int t = 0; t < 8; ++t) sum += ext[i + t] * taps[t];
-    out[i] = ClampSum(sum);
-  }
+  FilterRowScalar(ext + i, count - i, taps, out + i);
 }
 
 __m256d LoadFourSamples(const uint8_t* p) {
@@ -75,13 +56,7 @@ void FilterColumnsAvx2(const uint8_t* const* rows, int width, const double* taps
       StoreFourBytes(sum, out[ph] + i);
     }
   }
-  for (; i < width; ++i) {
-    for (int ph = 0; ph < phases; ++ph) {
-      double sum = 0;
-      for (int t = 0; t < 8; ++t) sum += rows[t][i] * taps[8 * ph + t];
-      out[ph][i] = ClampSum(sum);
-    }
-  }
+  FilterColumnsScalar(rows, i, width, taps, phases, out);
 }
 
 void InterleaveAvx2(const uint8_t* chroma, const uint8_t* luma, int width, bool lumaFirst,
@@ -98,10 +73,7 @@ void InterleaveAvx2(const uint8_t* chroma, const uint8_t* luma, int width, bool 
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(packed + 2 * i + 32),
                         _mm256_permute2x128_si256(lo, hi, 0x31));
   }
-  for (; i < width; ++i) {
-    packed[2 * i] = first[i];
-    packed[2 * i + 1] = second[i];
-  }
+  InterleaveScalar(chroma + i, luma + i, width - i, lumaFirst, packed + 2 * i);
 }
 
 // Four pairs of the floating-point converter, clamped, as B0 G0 R0 B1 G1 R1 vectors.
@@ -209,22 +181,7 @@ void Bgr24FixedAvx2(const uint8_t* uyvy, int pairs, uint8_t* bgr) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 24), _mm256_extracti128_si256(head, 1));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 40), _mm256_extracti128_si256(tail, 1));
   }
-  for (; k < pairs; ++k) {
-    const uint8_t* pair = uyvy + 4 * k;
-    const int tu = pair[0] - 128, tv = pair[2] - 128;
-    const int blue = tu + ((2 * tu * kBlueHigh) >> 16);
-    const int red = tv + ((tv * kRedHigh) >> 16);
-    const int fu = ((tu < 0 ? -tu : tu) * kUGreenFraction) >> 16;
-    const int fv = ((tv < 0 ? -tv : tv) * kVGreenFraction) >> 16;
-    const int green =
-        (-kUGreenWhole * tu - kVGreenWhole * tv - (tu < 0 ? -fu : fu) - (tv < 0 ? -fv : fv)) >> 10;
-    for (int p = 0; p < 2; ++p) {
-      const int luma = pair[1 + 2 * p];
-      bgr[6 * k + 3 * p] = ClampToByte(luma + blue);
-      bgr[6 * k + 3 * p + 1] = ClampToByte(luma + green);
-      bgr[6 * k + 3 * p + 2] = ClampToByte(luma + red);
-    }
-  }
+  Bgr24FixedScalar(uyvy + 4 * k, pairs - k, bgr + 6 * k);
 }
 
 void LumaRowAvx2(const uint8_t* uyvy, int width, uint8_t* luma) {
@@ -236,7 +193,7 @@ void LumaRowAvx2(const uint8_t* uyvy, int width, uint8_t* luma) {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(luma + i),
                         _mm256_permute4x64_epi64(packed, _MM_SHUFFLE(3, 1, 2, 0)));
   }
-  for (; i < width; ++i) luma[i] = uyvy[2 * i + 1];
+  LumaRowScalar(uyvy + 2 * i, width - i, luma + i);
 }
 
 // [U V] sums per pair over four rows to one [U V] average per block, two blocks per half.

@@ -10,12 +10,6 @@
 namespace kernel_rows {
 namespace {
 
-uint8_t ClampSum(double sum) {
-  if (sum < 0) sum = 0;
-  if (sum > 255) sum = 255;
-  return static_cast<uint8_t>(sum);
-}
-
 // Four clamped doubles (two vectors) to four bytes.
 void StoreFourBytes(__m128d a, __m128d b, uint8_t* out) {
   const __m128d lo = _mm_setzero_pd(), hi = _mm_set1_pd(255.0);
@@ -41,11 +35,7 @@ void FilterRowSse2(const double* ext, int count, const double* taps, uint8_t* ou
     }
     StoreFourBytes(a, b, out + i);
   }
-  for (; i < count; ++i) {
-    double sum = 0;
-    for (int t = 0; t < 8; ++t) sum += ext[i + t] * taps[t];
-    out[i] = ClampSum(sum);
-  }
+  FilterRowScalar(ext + i, count - i, taps, out + i);
 }
 
 void FilterColumnsSse2(const uint8_t* const* rows, int width, const double* taps, int phases,
@@ -74,13 +64,7 @@ void FilterColumnsSse2(const uint8_t* const* rows, int width, const double* taps
       StoreFourBytes(a, b, out[ph] + i);
     }
   }
-  for (; i < width; ++i) {
-    for (int ph = 0; ph < phases; ++ph) {
-      double sum = 0;
-      for (int t = 0; t < 8; ++t) sum += rows[t][i] * taps[8 * ph + t];
-      out[ph][i] = ClampSum(sum);
-    }
-  }
+  FilterColumnsScalar(rows, i, width, taps, phases, out);
 }
 
 void InterleaveSse2(const uint8_t* chroma, const uint8_t* luma, int width, bool lumaFirst,
@@ -94,10 +78,7 @@ void InterleaveSse2(const uint8_t* chroma, const uint8_t* luma, int width, bool 
     _mm_storeu_si128(reinterpret_cast<__m128i*>(packed + 2 * i), _mm_unpacklo_epi8(a, b));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(packed + 2 * i + 16), _mm_unpackhi_epi8(a, b));
   }
-  for (; i < width; ++i) {
-    packed[2 * i] = first[i];
-    packed[2 * i + 1] = second[i];
-  }
+  InterleaveScalar(chroma + i, luma + i, width - i, lumaFirst, packed + 2 * i);
 }
 
 // Two pairs of the floating-point converter: y0, y1, u - 128, v - 128 as doubles in, the
@@ -165,7 +146,7 @@ void LumaRowSse2(const uint8_t* uyvy, int width, uint8_t* luma) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(luma + i),
                      _mm_packus_epi16(_mm_srli_epi16(a, 8), _mm_srli_epi16(b, 8)));
   }
-  for (; i < width; ++i) luma[i] = uyvy[2 * i + 1];
+  LumaRowScalar(uyvy + 2 * i, width - i, luma + i);
 }
 
 // Per 32-bit lane [U V] sums of two pairs' worth of four rows, halved thrice, for two blocks

@@ -8,15 +8,6 @@
 namespace kernel_rows {
 namespace {
 
-constexpr int Lanes16(int low, int high) {
-  return static_cast<int>((static_cast<uint32_t>(high) << 16) |
-                          (static_cast<uint32_t>(low) & 0xFFFF));
-}
-
-uint8_t ClampToByte(int32_t v) {
-  return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
-}
-
 void Bgr24FixedSsse3(const uint8_t* uyvy, int pairs, uint8_t* bgr) {
   const __m128i chromaBytes = _mm_set1_epi32(0x00FF00FF);
   const __m128i k128 = _mm_set1_epi16(128);
@@ -55,22 +46,7 @@ void Bgr24FixedSsse3(const uint8_t* uyvy, int pairs, uint8_t* bgr) {
     _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16),
                      _mm_or_si128(_mm_shuffle_epi8(bg, bgTail), _mm_shuffle_epi8(rr, rTail)));
   }
-  for (; k < pairs; ++k) {
-    const uint8_t* pair = uyvy + 4 * k;
-    const int tu = pair[0] - 128, tv = pair[2] - 128;
-    const int blue = tu + ((2 * tu * kBlueHigh) >> 16);
-    const int red = tv + ((tv * kRedHigh) >> 16);
-    const int fu = ((tu < 0 ? -tu : tu) * kUGreenFraction) >> 16;
-    const int fv = ((tv < 0 ? -tv : tv) * kVGreenFraction) >> 16;
-    const int green =
-        (-kUGreenWhole * tu - kVGreenWhole * tv - (tu < 0 ? -fu : fu) - (tv < 0 ? -fv : fv)) >> 10;
-    for (int p = 0; p < 2; ++p) {
-      const int luma = pair[1 + 2 * p];
-      bgr[6 * k + 3 * p] = ClampToByte(luma + blue);
-      bgr[6 * k + 3 * p + 1] = ClampToByte(luma + green);
-      bgr[6 * k + 3 * p + 2] = ClampToByte(luma + red);
-    }
-  }
+  Bgr24FixedScalar(uyvy + 4 * k, pairs - k, bgr + 6 * k);
 }
 
 }  // namespace

@@ -24,7 +24,18 @@ uint8_t ClampSum(double sum) {
   return static_cast<uint8_t>(sum);
 }
 
-void FilterRowPortable(const double* ext, int count, const double* taps, uint8_t* out) {
+void FilterColumnsPortable(const uint8_t* const* rows, int width, const double* taps, int phases,
+                           uint8_t* const* out) {
+  FilterColumnsScalar(rows, 0, width, taps, phases, out);
+}
+
+void Bgr24FloatPortable(const uint8_t* uyvy, int pairs, uint8_t* bgr) {
+  for (int k = 0; k < pairs; ++k) UyvyToBgr24Float(uyvy + 4 * k, bgr + 6 * k);
+}
+
+}  // namespace
+
+void FilterRowScalar(const double* ext, int count, const double* taps, uint8_t* out) {
   for (int i = 0; i < count; ++i) {
     double sum = 0;
     for (int t = 0; t < 8; ++t) sum += ext[i + t] * taps[t];
@@ -32,10 +43,10 @@ void FilterRowPortable(const double* ext, int count, const double* taps, uint8_t
   }
 }
 
-void FilterColumnsPortable(const uint8_t* const* rows, int width, const double* taps, int phases,
-                           uint8_t* const* out) {
+void FilterColumnsScalar(const uint8_t* const* rows, int first, int width, const double* taps,
+                         int phases, uint8_t* const* out) {
   for (int ph = 0; ph < phases; ++ph) {
-    for (int i = 0; i < width; ++i) {
+    for (int i = first; i < width; ++i) {
       double sum = 0;
       for (int t = 0; t < 8; ++t) sum += rows[t][i] * taps[8 * ph + t];
       out[ph][i] = ClampSum(sum);
@@ -43,8 +54,8 @@ void FilterColumnsPortable(const uint8_t* const* rows, int width, const double* 
   }
 }
 
-void InterleavePortable(const uint8_t* chroma, const uint8_t* luma, int width, bool lumaFirst,
-                        uint8_t* packed) {
+void InterleaveScalar(const uint8_t* chroma, const uint8_t* luma, int width, bool lumaFirst,
+                      uint8_t* packed) {
   const int c = lumaFirst ? 1 : 0;
   for (int i = 0; i < width; ++i) {
     packed[2 * i + c] = chroma[i];
@@ -52,19 +63,14 @@ void InterleavePortable(const uint8_t* chroma, const uint8_t* luma, int width, b
   }
 }
 
-void Bgr24FloatPortable(const uint8_t* uyvy, int pairs, uint8_t* bgr) {
-  for (int k = 0; k < pairs; ++k) UyvyToBgr24Float(uyvy + 4 * k, bgr + 6 * k);
-}
-
-void Bgr24FixedPortable(const uint8_t* uyvy, int pairs, uint8_t* bgr) {
+// The tables here, the vector paths' 16-bit pieces: the same numbers (PixelTables.cpp).
+void Bgr24FixedScalar(const uint8_t* uyvy, int pairs, uint8_t* bgr) {
   for (int k = 0; k < pairs; ++k) UyvyToBgr24Fixed(uyvy + 4 * k, bgr + 6 * k);
 }
 
-void LumaRowPortable(const uint8_t* uyvy, int width, uint8_t* luma) {
+void LumaRowScalar(const uint8_t* uyvy, int width, uint8_t* luma) {
   for (int i = 0; i < width; ++i) luma[i] = uyvy[2 * i + 1];
 }
-
-}  // namespace
 
 void ChromaBlocksScalar(const uint8_t* uyvy, ptrdiff_t stride, int blocks, uint8_t* v, uint8_t* u) {
   for (int b = 0; b < blocks; ++b) {
@@ -80,8 +86,8 @@ void ChromaBlocksScalar(const uint8_t* uyvy, ptrdiff_t stride, int blocks, uint8
 }
 
 const RowKernels kPortableRows = {
-    FilterRowPortable,  FilterColumnsPortable, InterleavePortable, Bgr24FloatPortable,
-    Bgr24FixedPortable, LumaRowPortable,       ChromaBlocksScalar,
+    FilterRowScalar,  FilterColumnsPortable, InterleaveScalar,   Bgr24FloatPortable,
+    Bgr24FixedScalar, LumaRowScalar,         ChromaBlocksScalar,
 };
 
 }  // namespace kernel_rows

@@ -10,8 +10,7 @@
 #include <array>
 #include <cstdint>
 
-inline constexpr uint32_t kFourccUyvy = 0x59565955;  // 'UYVY': U Y0 V Y1
-inline constexpr uint32_t kFourccYuy2 = 0x32595559;  // 'YUY2': Y0 U Y1 V
+#include "shared/FourCc.h"
 
 // Cubic-spline weights by enlargement factor (row) and distance in destination samples.
 inline constexpr int kKernelFactors = 51;

@@ -38,14 +38,16 @@ constexpr double SixDecimals(double v) {
          1e6;
 }
 
-// The rows in use, as published; they differ from exact rounding of the kernel in places
-// (factor 4, distance 5), and the published values are the ones pictures are made with.
-struct PublishedWeight {
+// Factors 1..5, the ones stills are enlarged by, keep fixed six-decimal weights. They are
+// the spline rounded to six decimals but for the last place here and there (factor 4,
+// distance 5); stills must come out the same from one version of the program to the next,
+// so these values stay as they are rather than being recomputed.
+struct FixedWeight {
   int Factor;
   int Distance;
   double Value;
 };
-constexpr PublishedWeight kRowsInUse[] = {
+constexpr FixedWeight kRowsInUse[] = {
     {1, 0, 1.0},        {2, 0, 1.0},        {2, 1, 0.600481},   {2, 3, -0.127405},
     {2, 5, 0.034138},   {2, 7, -0.009147},  {3, 0, 1.0},        {3, 1, 0.800285},
     {3, 2, 0.378348},   {3, 4, -0.135043},  {3, 5, -0.091454},  {3, 7, 0.036185},
@@ -59,13 +61,13 @@ constexpr PublishedWeight kRowsInUse[] = {
     {5, 14, 0.01428},   {5, 16, -0.007882}, {5, 17, -0.009795}, {5, 18, -0.007767},
     {5, 19, -0.003826},
 };
-constexpr int kPublishedFactors = 5;
+constexpr int kFixedFactors = 5;
 
 constexpr std::array<KernelRow, kKernelFactors> BuildKernelTable() {
   std::array<KernelRow, kKernelFactors> table{};
-  for (int f = kPublishedFactors + 1; f < kKernelFactors; ++f)
+  for (int f = kFixedFactors + 1; f < kKernelFactors; ++f)
     for (int d = 0; d < 4 * f; ++d) table[f][d] = SixDecimals(Eta(static_cast<double>(d) / f));
-  for (const PublishedWeight& w : kRowsInUse) table[w.Factor][w.Distance] = w.Value;
+  for (const FixedWeight& w : kRowsInUse) table[w.Factor][w.Distance] = w.Value;
   return table;
 }
 

@@ -14,9 +14,11 @@ constexpr uint8_t kRegHue = 0x0D;
 constexpr uint8_t kRegChromaControl = 0x0E;
 constexpr uint8_t kRegOutputControl = 0x11;
 
-constexpr uint8_t kInputSVideo = 0xD4;     // mode 4: separate Y and C
-constexpr uint8_t kInputComposite = 0xD3;  // mode 3: the composite socket
-constexpr uint8_t kInputTuner = 0xD0;      // mode 0: composite fed by the tuner
+// Register 0x02: the input mode in bits 0-2 over fixed analogue settings.
+constexpr uint8_t kInputControlBase = 0xD0;
+constexpr uint8_t kInputSVideo = kInputControlBase | kDecoderModeSVideo;        // 0xD4
+constexpr uint8_t kInputComposite = kInputControlBase | kDecoderModeComposite;  // 0xD3
+constexpr uint8_t kInputTuner = kInputControlBase | kDecoderModeTuner;          // 0xD0
 constexpr uint8_t kOutputOff = 0x84;
 
 void WriteDecoder(uint8_t reg, uint8_t value) {
@@ -70,10 +72,6 @@ const std::array<StandardRegisterSet, kVideoStandardCount> kStandardRegisterSets
     {0x88, 0x00, 0x21},  // 5 PAL-N      auto field, colour standard 2 (50 Hz)
     {0x48, 0x00, 0x11},  // 6 PAL-4.43   fixed 60 Hz, colour standard 1
 }};
-
-const char* const kVideoStandardNames[kVideoStandardCount] = {
-    "NTSC-M", "NTSC-N", "NTSC-4.43", "PAL-BGHI", "PAL-M", "PAL-N", "PAL-4.43",
-};
 
 void DecoderInit() {
   for (const auto& entry : kDecoderInitTable) WriteDecoder(entry.reg, entry.value);

@@ -5,22 +5,17 @@
 #include <array>
 #include <cstdint>
 
+#include "shared/VideoStandards.h"
+
 constexpr uint8_t kDecoderAddress = 0x48;
 constexpr uint8_t kDecoderStatusRegister = 0x1F;
 constexpr uint8_t kDecoderStatusColour = 0x01;  // colour signal detected
 constexpr uint8_t kDecoderStatus60Hz = 0x20;    // field rate 60 Hz (clear: 50 Hz)
 
-// VideoStandard values.
-enum : uint32_t {
-  kNtscM = 0,
-  kNtscN = 1,
-  kNtsc443 = 2,
-  kPalBghi = 3,
-  kPalM = 4,
-  kPalN = 5,
-  kPal443 = 6,
-  kVideoStandardCount = 7,
-};
+// Input modes (bits 0-2 of register 0x02) wired on this board.
+constexpr uint8_t kDecoderModeTuner = 0;      // composite fed by the tuner
+constexpr uint8_t kDecoderModeComposite = 3;  // the composite socket
+constexpr uint8_t kDecoderModeSVideo = 4;     // separate Y and C
 
 // VideoConnector values (the Video Source dialog's radio buttons).
 enum : uint32_t {
@@ -43,16 +38,6 @@ struct StandardRegisterSet {
 
 extern const std::array<DecoderRegisterValue, 16> kDecoderInitTable;
 extern const std::array<StandardRegisterSet, kVideoStandardCount> kStandardRegisterSets;
-extern const char* const kVideoStandardNames[kVideoStandardCount];
-
-constexpr bool IsValidVideoStandard(int64_t standard) {
-  return standard >= 0 && standard < kVideoStandardCount;
-}
-
-// 352 x 240 pictures and 251-line fields for 0, 1, 2, 4; 352 x 288 and 288 lines for 3, 5, 6.
-constexpr bool IsStandard240Line(uint32_t standard) {
-  return standard == kNtscM || standard == kNtscN || standard == kNtsc443 || standard == kPalM;
-}
 
 void DecoderInit();
 void DecoderSetStandard(uint32_t standard);

@@ -2,21 +2,9 @@
 
 #include <cstring>
 
+#include "shared/LittleEndian.h"
+
 namespace {
-
-void PutLe32(uint8_t* out, int32_t value) {
-  const uint32_t v = static_cast<uint32_t>(value);
-  out[0] = static_cast<uint8_t>(v);
-  out[1] = static_cast<uint8_t>(v >> 8);
-  out[2] = static_cast<uint8_t>(v >> 16);
-  out[3] = static_cast<uint8_t>(v >> 24);
-}
-
-int32_t GetLe32(const uint8_t* in) {
-  return static_cast<int32_t>(static_cast<uint32_t>(in[0]) | static_cast<uint32_t>(in[1]) << 8 |
-                              static_cast<uint32_t>(in[2]) << 16 |
-                              static_cast<uint32_t>(in[3]) << 24);
-}
 
 // Length of a text of at most `max` characters that need not be terminated.
 size_t BoundedLength(const char* text, size_t max) {
@@ -30,14 +18,14 @@ size_t BoundedLength(const char* text, size_t max) {
 CheckedBlock EncodeCheckedBlock(const SettingsData& settings) {
   CheckedBlock block{};
   for (int slot = 0; slot < kChannelSlots; ++slot) {
-    PutLe32(&block[4 * slot], settings.Channels[slot].Checked);
+    PutLe32(&block[4 * slot], static_cast<uint32_t>(settings.Channels[slot].Checked));
   }
   return block;
 }
 
 void DecodeCheckedBlock(const CheckedBlock& block, SettingsData& settings) {
   for (int slot = 0; slot < kChannelSlots; ++slot) {
-    settings.Channels[slot].Checked = GetLe32(&block[4 * slot]);
+    settings.Channels[slot].Checked = static_cast<int32_t>(GetLe32(&block[4 * slot]));
   }
 }
 

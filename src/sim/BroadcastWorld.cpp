@@ -9,9 +9,6 @@
 
 namespace {
 
-constexpr int kNtscM = 0;
-constexpr int kPalBghi = 3;
-
 constexpr uint32_t MHz(double mhz) {
   return static_cast<uint32_t>(mhz * 1000 + 0.5);
 }

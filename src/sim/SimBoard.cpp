@@ -1,5 +1,7 @@
 #include "sim/SimBoard.h"
 
+#include "hw/Decoder.h"
+
 namespace {
 
 constexpr uint16_t kSeqIndex = 0x3C4;
@@ -12,11 +14,6 @@ constexpr uint8_t kUnlockKey = 0x57;
 constexpr uint8_t kBusOut = 0x3F;
 constexpr uint8_t kBusIn = 0x3E;
 
-// Decoder input modes wired on this board: tuner, composite socket, S-Video.
-constexpr int kModeTuner = 0;
-constexpr int kModeComposite = 3;
-constexpr int kModeSVideo = 4;
-
 }  // namespace
 
 SimBoard::SimBoard(const SimScenario& scenario, SimClock& clock)
@@ -25,9 +22,9 @@ SimBoard::SimBoard(const SimScenario& scenario, SimClock& clock)
   decoder_.SetDeafAddressings(scenario_.decoderDeafAddressings);
   tuner_.SetAddresses(scenario_.tuner == 1 || scenario_.tuner == 2, scenario_.tuner == 1);
   decoder_.SetSourceForInput([this](int mode) {
-    if (mode == kModeComposite) return scenario_.compositeStandard;
-    if (mode == kModeSVideo) return scenario_.svideoStandard;
-    if (mode == kModeTuner) {
+    if (mode == kDecoderModeComposite) return scenario_.compositeStandard;
+    if (mode == kDecoderModeSVideo) return scenario_.svideoStandard;
+    if (mode == kDecoderModeTuner) {
       const BroadcastStation* station = TunedStation();
       return station ? station->standard : kNoSource;
     }

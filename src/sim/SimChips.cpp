@@ -25,10 +25,10 @@ uint8_t RegisterFileSlave::OnReadByte() {
 
 namespace {
 
-// Colour standard (register 0x0E bits 4-6) by field rate, as the colour decoder reads it.
-constexpr int kDecoded50Hz[4] = {3 /*PAL-BGHI*/, -1 /*NTSC-4.43 at 50 Hz*/, 5 /*PAL-N*/,
-                                 1 /*NTSC-N*/};
-constexpr int kDecoded60Hz[4] = {0 /*NTSC-M*/, 6 /*PAL-4.43*/, 2 /*NTSC-4.43*/, 4 /*PAL-M*/};
+// Colour standard (register 0x0E bits 4-6) by field rate, as the colour decoder reads it;
+// -1 where it names none (NTSC-4.43 at 50 Hz).
+constexpr int kDecoded50Hz[4] = {kPalBghi, -1, kPalN, kNtscN};
+constexpr int kDecoded60Hz[4] = {kNtscM, kPal443, kNtsc443, kPalM};
 
 }  // namespace
 
@@ -53,7 +53,7 @@ bool SimDecoder::Decodes60Hz() const {
   const uint8_t sync = Register(0x08);
   if (sync & 0x80) {
     const int source = CurrentSource();
-    return source != kNoSource && SourceIs60Hz(source);
+    return source != kNoSource && StandardIs60Hz(source);
   }
   return (sync & 0x40) != 0;
 }
@@ -68,9 +68,9 @@ uint8_t SimDecoder::Status() const {
   const int source = CurrentSource();
   if (source == kNoSource) return 0x00;
   uint8_t status = 0;
-  const bool rateMatches = SourceIs60Hz(source) == Decodes60Hz();
+  const bool rateMatches = StandardIs60Hz(source) == Decodes60Hz();
   if (rateMatches && DecodedStandard() == source) status |= 0x01;
-  if (SourceIs60Hz(source)) status |= 0x20;
+  if (StandardIs60Hz(source)) status |= 0x20;
   return status;
 }
 

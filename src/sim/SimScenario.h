@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "shared/VideoStandards.h"
 #include "sim/BroadcastWorld.h"
 
 constexpr int kNoSource = -1;
@@ -23,11 +24,7 @@ struct SimScenario {
   BroadcastWorld broadcast = DefaultBroadcastWorld();  // what the tuner can receive
 };
 
-// "NTSC-M" .. "PAL-4.43" give 0..6, "none" gives kNoSource; anything else nothing.
+// A standard's name in any case gives its VideoStandard, "none" gives kNoSource;
+// anything else nothing.
 std::optional<int> ParseSourceStandard(std::string_view name);
 const char* SourceStandardName(int standard);
-
-// Standards carried at 60 fields per second: NTSC-M, NTSC-4.43, PAL-M, PAL-4.43.
-constexpr bool SourceIs60Hz(int standard) {
-  return standard == 0 || standard == 2 || standard == 4 || standard == 6;
-}

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "hw/Decoder.h"
 #include "sim/PictureSources.h"
 #include "sim/SimBoard.h"
 
@@ -21,14 +22,15 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Decoder input modes wired on this board.
-constexpr int kModeTuner = 0;
-constexpr int kModeComposite = 3;
-constexpr int kModeSVideo = 4;
-
-// 1001/60 ms and 20 ms.
-constexpr Clock::duration kPeriod60 = std::chrono::nanoseconds(16'683'333);
-constexpr Clock::duration kPeriod50 = std::chrono::milliseconds(20);
+// Field periods, to the nanosecond below.
+constexpr Clock::duration FieldPeriod(double fieldsPerSecond) {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+      std::chrono::duration<double>(1.0 / fieldsPerSecond));
+}
+constexpr Clock::duration kPeriod60 = FieldPeriod(kFieldRate59_94);
+constexpr Clock::duration kPeriod50 = FieldPeriod(kFieldRate50);
+static_assert(kPeriod60 == std::chrono::nanoseconds(16'683'333));
+static_assert(kPeriod50 == std::chrono::milliseconds(20));
 
 // A picture whose field rate the decoder is not locked to drifts through the field
 // this many lines a second, its own blanking interval showing as a black bar.
@@ -65,11 +67,11 @@ Snapshot TakeSnapshot(SimBoard& board) {
   Snapshot s;
   s.output = scenario.decoderPresent && decoder.OutputEnabled();
   s.input = decoder.InputMode();
-  if (s.input == kModeComposite) {
+  if (s.input == kDecoderModeComposite) {
     s.source = scenario.compositeStandard;
-  } else if (s.input == kModeSVideo) {
+  } else if (s.input == kDecoderModeSVideo) {
     s.source = scenario.svideoStandard;
-  } else if (s.input == kModeTuner && scenario.tuner != 0) {
+  } else if (s.input == kDecoderModeTuner && scenario.tuner != 0) {
     s.antenna = true;
     s.station = board.TunedStation();
     s.source = s.station ? s.station->standard : kNoSource;
@@ -83,7 +85,7 @@ Snapshot TakeSnapshot(SimBoard& board) {
 }
 
 bool Runs60Hz(const Snapshot& s) {
-  return s.source != kNoSource ? SourceIs60Hz(s.source) : s.programmed60;
+  return s.source != kNoSource ? StandardIs60Hz(s.source) : s.programmed60;
 }
 
 Clock::duration PeriodOf(const Snapshot& s) {
@@ -174,8 +176,11 @@ class FieldRenderer {
 
   void Prepare(const Snapshot& s, const VideoPortSetup& setup, double seconds, uint64_t field) {
     fieldLines_ = std::clamp(setup.fieldHeight, 2, 625);
-    // 240-line standards: 11 lines of vertical blanking, then the 240 picture lines.
-    blankLines_ = fieldLines_ >= 288 ? 1 : std::min(11, fieldLines_ - 1);
+    // 240-line standards: the blanking lines, then the 240 picture lines; the 288-line
+    // field has one blank line above its picture.
+    blankLines_ = fieldLines_ >= static_cast<int>(kFieldHeight288)
+                      ? 1
+                      : std::min(static_cast<int>(kBlankingLines240), fieldLines_ - 1);
     black_ = !s.output;
     roll_ = 0;
     if (black_) return;
@@ -189,9 +194,9 @@ class FieldRenderer {
       } else {
         sources_.Snow(picture_, field);
       }
-    } else if (s.source != kNoSource && s.input == kModeComposite) {
+    } else if (s.source != kNoSource && s.input == kDecoderModeComposite) {
       sources_.TestCard(picture_, time);
-    } else if (s.source != kNoSource && s.input == kModeSVideo) {
+    } else if (s.source != kNoSource && s.input == kDecoderModeSVideo) {
       sources_.SecondScene(picture_, time);
     } else {
       sources_.NoSignal(picture_);
@@ -201,7 +206,7 @@ class FieldRenderer {
       controls_.Set(s.controls);
       controls_.Apply(picture_, s.colour);
     }
-    if (s.source != kNoSource && SourceIs60Hz(s.source) != s.decoder60) {
+    if (s.source != kNoSource && StandardIs60Hz(s.source) != s.decoder60) {
       roll_ = static_cast<int>(
           std::fmod(seconds * kRollLinesPerSecond, picture_.Lines() + kRollBarLines));
     }
@@ -296,8 +301,8 @@ class FieldRenderer {
   PictureSources sources_;
   PictureControls controls_;
   Picture picture_;
-  int fieldLines_ = 251;
-  int blankLines_ = 11;
+  int fieldLines_ = kFieldHeight240;
+  int blankLines_ = kBlankingLines240;
   int roll_ = 0;
   bool black_ = true;
   std::array<uint32_t, kPictureRowBytes> sum_{};
@@ -326,6 +331,7 @@ struct VideoEngine::Impl {
   VideoPortSetup setup;
   Clock::time_point runStart;
   Clock::duration activeBefore{};  // time the port ran before the current start
+  Clock::duration period{};        // of the field being waited for
   std::string statsFile;
   uint64_t field = 0;  // counts on across restarts so the noise never repeats
 
@@ -350,7 +356,8 @@ void VideoEngine::Impl::Run() {
     // The port runs from here: a thread can take a while to get going on a busy machine.
     std::lock_guard<std::mutex> lock(mutex);
     runStart = Clock::now();
-    deadline = runStart + PeriodOf(snapshot);
+    period = PeriodOf(snapshot);
+    deadline = runStart + period;
   }
   for (;;) {
     FieldTarget* to;
@@ -361,7 +368,6 @@ void VideoEngine::Impl::Run() {
       if (wake.wait_until(lock, deadline, [this] { return stopRequested; })) break;
       to = target;
       as = setup;
-      const Clock::duration period = PeriodOf(snapshot);
       const Clock::duration late = Clock::now() - deadline;
       if (late >= period) {
         // Whole field times went by without a field: they are lost, not made up.
@@ -385,7 +391,9 @@ void VideoEngine::Impl::Run() {
       }
     }
     ToggleFieldBit();
-    deadline += PeriodOf(snapshot);
+    std::lock_guard<std::mutex> lock(mutex);
+    period = PeriodOf(snapshot);
+    deadline += period;
   }
   std::lock_guard<std::mutex> lock(mutex);
   activeBefore += Clock::now() - runStart;
@@ -459,11 +467,14 @@ VideoEngineStats VideoEngine::Stats() const {
     std::lock_guard<std::mutex> lock(impl_->mutex);
     active = impl_->activeBefore;
     if (impl_->running) active += Clock::now() - impl_->runStart;
+    if (impl_->period.count() > 0)
+      stats.fieldRate = 1.0 / std::chrono::duration<double>(impl_->period).count();
   }
   stats.rendered = impl_->rendered;
   stats.missed = impl_->missed;
-  const double seconds = std::chrono::duration<double>(active).count();
-  stats.measuredRate = seconds > 0 ? static_cast<double>(stats.rendered) / seconds : 0.0;
+  stats.seconds = std::chrono::duration<double>(active).count();
+  stats.measuredRate =
+      stats.seconds > 0 ? static_cast<double>(stats.rendered) / stats.seconds : 0.0;
   return stats;
 }
 

@@ -9,16 +9,19 @@
 #include <memory>
 #include <string>
 
+#include "capture/BoardDriverApi.h"
+#include "shared/VideoStandards.h"
+
 class SimBoard;
 
 // How the video port is configured (from StartVideo / UpdateVideo).
 struct VideoPortSetup {
   int fieldWidth = 720;
-  int fieldHeight = 251;     // 251 for the 240-line standards, 288 for the others
-  bool prescale = false;     // DDVP_PRESCALE
-  int prescaleWidth = 720;   // picture width written per line
-  int prescaleHeight = 251;  // lines written per field
-  bool autoflip = true;      // DDVP_AUTOFLIP: flip after every field
+  int fieldHeight = kFieldHeight240;     // VideoPortFieldHeight of the standard
+  bool prescale = false;                 // DDVP_PRESCALE
+  int prescaleWidth = 720;               // picture width written per line
+  int prescaleHeight = kFieldHeight240;  // lines written per field
+  bool autoflip = true;                  // DDVP_AUTOFLIP: flip after every field
 };
 
 // Where the engine writes: the overlay surface's back buffer, then a flip.
@@ -36,13 +39,10 @@ class FieldTarget {
 struct VideoEngineStats {
   uint64_t rendered = 0;
   uint64_t missed = 0;
-  double measuredRate = 0.0;  // fields per second since the port started
+  double seconds = 0.0;       // the port has run, over all its starts
+  double measuredRate = 0.0;  // rendered / seconds
+  double fieldRate = 0.0;     // fields per second the port is paced at now (59.94 or 50)
 };
-
-// Offsets in the board driver's status block.
-constexpr size_t kDriverStatusWordOffset = 0x200418;
-constexpr uint32_t kDriverStatusFieldBit = 1u << 24;
-constexpr size_t kDriverStatusBlockSize = 0x200420;
 
 class VideoEngine {
  public:

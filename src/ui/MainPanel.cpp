@@ -5,25 +5,21 @@
 #include <array>
 #include <cstdio>
 
-#include "app/VideoWindow.h"
-#include "display/DisplayChain.h"
-#include "display/OverlayPlacement.h"
+#include "display/win32/DisplayChain.h"
+#include "display/win32/OverlayPlacement.h"
 #include "hw/Audio.h"
 #include "hw/Decoder.h"
 #include "hw/Tuner.h"
 #include "resource.h"
 #include "shared/Settings.h"
-#include "ui/Panels.h"
 #include "ui/TunerPanel.h"
+#include "win32/ViewState.h"
+#include "win32/WindowMessages.h"
 
 MainPanelState MainPanel;
 SkinPanel MainPanelSkin;
 
 namespace {
-
-constexpr UINT_PTR kTimerLeftRight = 9;
-constexpr UINT_PTR kTimerUpDown = 10;
-constexpr UINT kArrowRepeatMs = 200;
 
 // One row of the panel's table: a rectangle (left, top) - (right, bottom) in panel pixels.
 struct ButtonRow {
@@ -61,10 +57,10 @@ constexpr ButtonRow kButtons[] = {
      kLitCaptureSingleFrame,
      0,
      false},
-    {kButtonLeft, {364, 25, 372, 41}, "Left", kLitLeft, kTimerLeftRight, false},
-    {kButtonRight, {393, 25, 402, 41}, "Right", kLitRight, kTimerLeftRight, false},
-    {kButtonUp, {375, 14, 391, 24}, "Up", kLitUp, kTimerUpDown, false},
-    {kButtonDown, {375, 43, 391, 53}, "Down", kLitDown, kTimerUpDown, false},
+    {kButtonLeft, {364, 25, 372, 41}, "Left", kLitLeft, kTimerArrowLeftRight, false},
+    {kButtonRight, {393, 25, 402, 41}, "Right", kLitRight, kTimerArrowLeftRight, false},
+    {kButtonUp, {375, 14, 391, 24}, "Up", kLitUp, kTimerArrowUpDown, false},
+    {kButtonDown, {375, 43, 391, 53}, "Down", kLitDown, kTimerArrowUpDown, false},
     {kButtonOpenVideoFile, {311, 37, 329, 56}, "Open Video File", -1, 0, false},
     {kButtonPlay, {255, 9, 268, 22}, "Play", kLitPlay, 0, false},
     {kButtonPause, {241, 9, 254, 22}, "Pause", kLitPause, 0, false},
@@ -182,8 +178,7 @@ void DrawReadOuts(HDC dc) {
   if (mode == kPlaybackMode) {
     // The clip's name, length and position join here with the clip controls.
   } else if (mode == kLiveVideoMode || mode == kCaptureMode) {
-    if (IsValidVideoStandard(Settings.VideoStandard))
-      Text(dc, kVideoStandardNames[Settings.VideoStandard], RECT{176, 29, 229, 40}, DT_RIGHT);
+    Text(dc, VideoStandardName(Settings.VideoStandard), RECT{176, 29, 229, 40}, DT_RIGHT);
     const char* input = Settings.VideoConnector == kConnectorSVideo      ? "S-Video"
                         : Settings.VideoConnector == kConnectorComposite ? "Composite"
                         : Settings.VideoConnector == kConnectorTuner     ? "Tuner"
@@ -331,17 +326,16 @@ void ChangeInput(bool left) {
 
 void ChangeStandard(bool left) {
   const int s = (ValidStandard() + (left ? kVideoStandardCount - 1 : 1)) % kVideoStandardCount;
-  const bool lines240 = IsStandard240Line(static_cast<uint32_t>(s));
   Settings.CableStandard = s == kPalBghi ? 0 : 2;
   Settings.VideoStandard = s;
   DecoderSetStandard(static_cast<uint32_t>(s));
-  Display.VideoPortConfig.FieldHeight = lines240 ? 251 : 288;
+  Display.VideoPortConfig.FieldHeight = VideoPortFieldHeight(s);
   DisplayRelease();
   OverlayTick();
   RepaintVideoWindow();
   if (VideoWindow.ViewMode == kCaptureMode) {
     VideoWindow.PictureWidth = 352;
-    VideoWindow.PictureHeight = lines240 ? 240 : 288;
+    VideoWindow.PictureHeight = static_cast<int>(PictureHeightForStandard(s));
     SizeVideoWindow(VideoWindowHandle(), VideoWindow.PictureWidth, VideoWindow.PictureHeight);
     SizeVideoWindow(VideoWindowHandle(), VideoWindow.PictureWidth, VideoWindow.PictureHeight);
   }
@@ -533,7 +527,7 @@ INT_PTR CALLBACK MainPanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM l
       PanelRelease(panel, MainPanelSkin, lParam, AfterCommand);
       return TRUE;
     case WM_TIMER:
-      if (wParam == kTimerLeftRight || wParam == kTimerUpDown)
+      if (wParam == kTimerArrowLeftRight || wParam == kTimerArrowUpDown)
         PanelRepeatTick(panel, MainPanelSkin, wParam);
       // Timer 11, the playback position, joins here with the clip controls.
       return TRUE;

@@ -3,14 +3,14 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/VideoWindow.h"
-#include "display/OverlayPlacement.h"
+#include "display/win32/OverlayPlacement.h"
 #include "hw/Audio.h"
 #include "shared/Settings.h"
 #include "ui/OsdLayout.h"
-#include "ui/Panels.h"
 #include "ui/SkinPanel.h"
 #include "ui/TunerPanel.h"
+#include "win32/ViewState.h"
+#include "win32/WindowMessages.h"
 
 namespace {
 
@@ -25,8 +25,8 @@ constexpr UINT kOsdTextFormat = DT_SINGLELINE | DT_RIGHT;
 void StopEraseTimers() {
   if (VideoWindow.Window) KillTimer(VideoWindow.Window, kTimerChannelDisplay);
   if (Panels.TunerPanel) {
-    KillTimer(Panels.TunerPanel, kTimerVolumeOsd);
-    KillTimer(Panels.TunerPanel, kTimerMuteOsd);
+    KillTimer(Panels.TunerPanel, kTimerVolumeDisplay);
+    KillTimer(Panels.TunerPanel, kTimerMuteDisplay);
   }
 }
 
@@ -125,7 +125,7 @@ void ShowChannelOsd(HWND window, int n) {
 
   // The panel's own channel read-out follows at once.
   if (Panels.TunerPanel) SendMessageA(Panels.TunerPanel, WM_PAINT, 0, 0);
-  SetTimer(window, kTimerChannelDisplay, kChannelOsdMs, nullptr);
+  SetTimer(window, kTimerChannelDisplay, kChannelDisplayMs, nullptr);
 }
 
 void ShowVolumeOsd() {

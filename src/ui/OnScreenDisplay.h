@@ -7,8 +7,6 @@
 
 #include <windows.h>
 
-inline constexpr UINT kChannelOsdMs = 2000;
-
 // Shows slot `n` with its name, or the bare number while digits are being typed, and
 // (re)starts the window's erase timer.
 void ShowChannelOsd(HWND window, int n);

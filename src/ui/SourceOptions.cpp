@@ -2,12 +2,13 @@
 
 #include <cstdio>
 
-#include "app/VideoWindow.h"
-#include "display/OverlayPlacement.h"
+#include "display/win32/OverlayPlacement.h"
 #include "hw/Decoder.h"
 #include "shared/Settings.h"
 #include "ui/MainPanel.h"
 #include "ui/SkinPanel.h"
+#include "win32/ViewState.h"
+#include "win32/WindowMessages.h"
 
 namespace {
 

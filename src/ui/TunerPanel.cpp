@@ -5,15 +5,15 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/VideoWindow.h"
-#include "display/OverlayPlacement.h"
+#include "display/win32/OverlayPlacement.h"
 #include "hw/Audio.h"
 #include "hw/Decoder.h"
 #include "hw/Tuner.h"
 #include "resource.h"
 #include "shared/Settings.h"
 #include "ui/OnScreenDisplay.h"
-#include "ui/Panels.h"
+#include "win32/ViewState.h"
+#include "win32/WindowMessages.h"
 
 TunerPanelState TunerPanel;
 
@@ -150,9 +150,9 @@ bool IsVolumeButton(int id) {
 
 // Shows the volume display and (re)arms its erase timer.
 void ShowVolumeFor(HWND panel) {
-  KillTimer(panel, kTimerVolumeOsd);
+  KillTimer(panel, kTimerVolumeDisplay);
   ShowVolumeOsd();
-  SetTimer(panel, kTimerVolumeOsd, kSoundOsdMs, nullptr);
+  SetTimer(panel, kTimerVolumeDisplay, kNoticeDisplayMs, nullptr);
 }
 
 // Runs after each release of a held button, whether or not it acted.
@@ -220,10 +220,10 @@ void Paint(HWND panel) {
 }
 
 void ToggleMute(HWND panel) {
-  KillTimer(panel, kTimerMuteOsd);
+  KillTimer(panel, kTimerMuteDisplay);
   if (!Audio.Muted) {
     ShowMuteOsd();
-    SetTimer(panel, kTimerMuteOsd, kSoundOsdMs, nullptr);
+    SetTimer(panel, kTimerMuteDisplay, kNoticeDisplayMs, nullptr);
     AudioMuteOn();
   } else {
     PaintColorKey();  // erases any notice
@@ -301,8 +301,8 @@ void OnTimer(HWND panel, UINT_PTR timer) {
     case kTimerChannelRepeat:
       PanelRepeatTick(panel, TunerPanel.Skin, timer);
       break;
-    case kTimerVolumeOsd:
-    case kTimerMuteOsd:
+    case kTimerVolumeDisplay:
+    case kTimerMuteDisplay:
       KillTimer(panel, timer);
       PaintColorKey();
       break;

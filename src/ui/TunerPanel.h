@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "ui/SkinPanel.h"
+#include "win32/WindowMessages.h"
 
 // Hot-area ids: each is also the command the panel sends itself on release.
 enum TunerButton : int {
@@ -32,15 +33,6 @@ enum TunerButton : int {
   kTunerVolumeDown = 90001,
   kTunerVolumeUp = 90002,
 };
-
-// The panel's window timers.
-inline constexpr UINT_PTR kTimerVolumeRepeat = 5;
-inline constexpr UINT_PTR kTimerChannelRepeat = 6;
-inline constexpr UINT_PTR kTimerVolumeOsd = 7;
-inline constexpr UINT_PTR kTimerMuteOsd = 8;
-inline constexpr UINT kVolumeRepeatMs = 400;
-inline constexpr UINT kChannelRepeatMs = 300;
-inline constexpr UINT kSoundOsdMs = 3000;
 
 inline constexpr int kTunerPanelWidth = 140;
 inline constexpr int kTunerPanelHeight = 304;

@@ -16,17 +16,12 @@
 
 #include "capture/AviFormat.h"
 #include "capture/PixelKernels.h"
+#include "shared/LittleEndian.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-uint32_t Get16(const uint8_t* p) {
-  return p[0] | p[1] << 8;
-}
-uint32_t Get32(const uint8_t* p) {
-  return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
 std::string Code(const uint8_t* p) {
   return std::string(reinterpret_cast<const char*>(p), 4);
 }
@@ -41,7 +36,7 @@ struct Field {
 
 void ExpectFields(const uint8_t* header, const std::vector<Field>& fields) {
   for (const Field& f : fields) {
-    const uint32_t actual = f.Size == 2 ? Get16(header + f.Offset) : Get32(header + f.Offset);
+    const uint32_t actual = f.Size == 2 ? GetLe16(header + f.Offset) : GetLe32(header + f.Offset);
     EXPECT_EQ(actual, f.Value) << f.Name << " at " << f.Offset;
   }
 }
@@ -197,24 +192,24 @@ struct ParsedAvi {
 ParsedAvi ParseAvi(const Bytes& f) {
   ParsedAvi parsed;
   EXPECT_EQ(Code(&f[0]), "RIFF");
-  EXPECT_EQ(Get32(&f[4]) + 8u, f.size()) << "RIFF size";
+  EXPECT_EQ(GetLe32(&f[4]) + 8u, f.size()) << "RIFF size";
   size_t pos = 12;
   while (pos + 8 <= f.size()) {
     const std::string id = Code(&f[pos]);
-    const uint32_t size = Get32(&f[pos + 4]);
+    const uint32_t size = GetLe32(&f[pos + 4]);
     EXPECT_LE(pos + 8 + size, f.size()) << id;
     if (id == "LIST" && Code(&f[pos + 8]) == "movi") {
       parsed.MoviCode = static_cast<uint32_t>(pos + 8);
-      for (size_t c = pos + 12; c < pos + 8 + size; c += 8 + Get32(&f[c + 4])) {
+      for (size_t c = pos + 12; c < pos + 8 + size; c += 8 + GetLe32(&f[c + 4])) {
         EXPECT_EQ(Code(&f[c]), "00db");
         parsed.FrameChunks.push_back(static_cast<uint32_t>(c));
       }
     } else if (id == "idx1") {
       for (size_t e = pos + 8; e < pos + 8 + size; e += 16) {
         EXPECT_EQ(Code(&f[e]), "00db");
-        parsed.IndexFlags.push_back(Get32(&f[e + 4]));
-        parsed.IndexOffsets.push_back(Get32(&f[e + 8]));
-        parsed.IndexSizes.push_back(Get32(&f[e + 12]));
+        parsed.IndexFlags.push_back(GetLe32(&f[e + 4]));
+        parsed.IndexOffsets.push_back(GetLe32(&f[e + 8]));
+        parsed.IndexSizes.push_back(GetLe32(&f[e + 12]));
       }
     }
     pos += 8 + size;
@@ -248,7 +243,7 @@ Converted Convert(AviImageFormat format, uint32_t w, uint32_t h, uint32_t frames
 
 Bytes Frame(const Bytes& file, const ParsedAvi& avi, size_t i) {
   const uint32_t at = avi.FrameChunks.at(i);
-  return Bytes(file.begin() + at + 8, file.begin() + at + 8 + Get32(&file[at + 4]));
+  return Bytes(file.begin() + at + 8, file.begin() + at + 8 + GetLe32(&file[at + 4]));
 }
 
 Bytes Predicted(AviImageFormat format, uint32_t w, uint32_t h, const Bytes& picture) {
@@ -387,14 +382,14 @@ TEST(AviIndex, EntriesPointAtEachChunkAndStopAtTheFirstFailedWrite) {
   ASSERT_TRUE(WriteAviIndex(sink, 3, 114048));
   ASSERT_EQ(sink.bytes.size(), 8u + 48u);
   EXPECT_EQ(Code(&sink.bytes[0]), "idx1");
-  EXPECT_EQ(Get32(&sink.bytes[4]), 48u);
+  EXPECT_EQ(GetLe32(&sink.bytes[4]), 48u);
   const uint32_t offsets[] = {4, 114060, 228116};
   for (int i = 0; i < 3; ++i) {
     const uint8_t* e = &sink.bytes[8 + 16 * i];
     EXPECT_EQ(Code(e), "00db");
-    EXPECT_EQ(Get32(e + 4), 0x10u);
-    EXPECT_EQ(Get32(e + 8), offsets[i]);
-    EXPECT_EQ(Get32(e + 12), 114048u);
+    EXPECT_EQ(GetLe32(e + 4), 0x10u);
+    EXPECT_EQ(GetLe32(e + 8), offsets[i]);
+    EXPECT_EQ(GetLe32(e + 12), 114048u);
   }
 
   // Many entries go out in several writes without a seam.
@@ -402,7 +397,7 @@ TEST(AviIndex, EntriesPointAtEachChunkAndStopAtTheFirstFailedWrite) {
   ASSERT_TRUE(WriteAviIndex(many, 10000, 95040));
   ASSERT_EQ(many.bytes.size(), 8u + 160000u);
   for (uint32_t i : {0u, 4095u, 4096u, 8191u, 8192u, 9999u})
-    EXPECT_EQ(Get32(&many.bytes[8 + 16 * i + 8]), 4 + i * 95048) << i;
+    EXPECT_EQ(GetLe32(&many.bytes[8 + 16 * i + 8]), 4 + i * 95048) << i;
 
   MemorySink failing;
   failing.capacity = 8 + 16 * 5000;
@@ -410,7 +405,7 @@ TEST(AviIndex, EntriesPointAtEachChunkAndStopAtTheFirstFailedWrite) {
   EXPECT_EQ(failing.writes, 3) << "head, first block, failed second block, and nothing after";
 }
 
-TEST(RawToAvi, OneRgbFrameMatchesTheWorkedExample) {
+TEST(RawToAvi, OneRgbFrameOfASecondHasItsSizesAndOffsets) {
   const Converted c =
       Convert(AviImageFormat::Rgb24, 352, 240, 1, 1000, MemorySource(RawCaptureFile(352, 240, 1)));
   ASSERT_EQ(c.Result, AviConversionResult::Ok);

@@ -10,35 +10,29 @@
 #include <vector>
 
 #include "capture/BmpFormat.h"
+#include "shared/LittleEndian.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-uint32_t Get16(const uint8_t* p) {
-  return p[0] | p[1] << 8;
-}
-uint32_t Get32(const uint8_t* p) {
-  return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
 void ExpectHeaders(uint32_t w, uint32_t h, uint32_t fileSize) {
   SCOPED_TRACE(testing::Message() << w << " x " << h);
   const auto b = BuildBmpHeaders(w, h);
   const uint8_t* p = b.data();
-  EXPECT_EQ(Get16(p + 0), 0x4D42u);  // "BM"
-  EXPECT_EQ(Get32(p + 2), fileSize);
-  EXPECT_EQ(Get16(p + 6), 0u);
-  EXPECT_EQ(Get16(p + 8), 0u);
-  EXPECT_EQ(Get32(p + 10), 54u);
-  EXPECT_EQ(Get32(p + 14), 40u);
-  EXPECT_EQ(Get32(p + 18), w);
-  EXPECT_EQ(Get32(p + 22), h);
-  EXPECT_EQ(Get16(p + 26), 1u);
-  EXPECT_EQ(Get16(p + 28), 24u);
-  EXPECT_EQ(Get32(p + 30), 0u);
-  EXPECT_EQ(Get32(p + 34), fileSize - 54);
-  for (uint32_t offset : {38u, 42u, 46u, 50u}) EXPECT_EQ(Get32(p + offset), 0u) << offset;
+  EXPECT_EQ(GetLe16(p + 0), 0x4D42u);  // "BM"
+  EXPECT_EQ(GetLe32(p + 2), fileSize);
+  EXPECT_EQ(GetLe16(p + 6), 0u);
+  EXPECT_EQ(GetLe16(p + 8), 0u);
+  EXPECT_EQ(GetLe32(p + 10), 54u);
+  EXPECT_EQ(GetLe32(p + 14), 40u);
+  EXPECT_EQ(GetLe32(p + 18), w);
+  EXPECT_EQ(GetLe32(p + 22), h);
+  EXPECT_EQ(GetLe16(p + 26), 1u);
+  EXPECT_EQ(GetLe16(p + 28), 24u);
+  EXPECT_EQ(GetLe32(p + 30), 0u);
+  EXPECT_EQ(GetLe32(p + 34), fileSize - 54);
+  for (uint32_t offset : {38u, 42u, 46u, 50u}) EXPECT_EQ(GetLe32(p + offset), 0u) << offset;
   // The clipboard's info header is the file's second header.
   const auto info = BuildBmpInfoHeader(w, h);
   EXPECT_TRUE(std::equal(info.begin(), info.end(), b.begin() + 14));
@@ -105,7 +99,7 @@ class BmpFiles : public ::testing::Test {
 
 }  // namespace
 
-TEST(BmpLayout, StillsOfFactorOneAndFiveMatchTheirWorkedSizes) {
+TEST(BmpLayout, StillsOfFactorOneAndFiveHaveTheirHeaderAndPixelSizes) {
   StillSize s = StillCaptureSize(352, 240, 1);
   EXPECT_EQ(s.Width, 352u);
   EXPECT_EQ(s.Height, 240u);

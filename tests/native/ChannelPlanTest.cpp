@@ -156,7 +156,7 @@ TEST(ChannelPlan, EveryWordAndCarrierMatchesThePlanRows) {
   }
 }
 
-TEST(ChannelPlan, WorkedExamples) {
+TEST(ChannelPlan, WordsOfSampleSlotsByHand) {
   EXPECT_EQ(ChannelPlanFor(1)[2], 0x05728EA0u);  // Germany 48.25 MHz: 16 x 87.15 = 1394
   EXPECT_EQ(Bytes(ChannelPlanFor(3)[2]), (std::vector<uint8_t>{0x06, 0x50, 0x8E, 0xA0}));
   EXPECT_EQ(Bytes(ChannelPlanFor(1)[36]), (std::vector<uint8_t>{0x15, 0x62, 0x8E, 0x90}));

@@ -1,4 +1,4 @@
-// The frame limit: the free-space rule with its worked example, the bound that keeps the
+// The frame limit: the free-space rule at its edges, the bound that keeps the
 // raw file and the finished AVI inside their 32-bit sizes, and drives measured apart.
 #include <gtest/gtest.h>
 

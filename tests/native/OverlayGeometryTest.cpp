@@ -3,24 +3,13 @@
 // keys per screen format and the bandwidth decision.
 #include <gtest/gtest.h>
 
-#include "display/portable/OverlayGeometry.h"
+#include "display/OverlayGeometry.h"
 
 namespace {
 
-constexpr int32_t kNtscM = 0;
-constexpr int32_t kPalBghi = 3;
-
 PortGeometry Configure(uint32_t level, int32_t width, int32_t height, int32_t standard) {
   return ComputePortGeometry(PortGeometry{}, level, width, height, standard,
-                             FieldHeightForStandard(standard, 0));
-}
-
-TEST(OverlayGeometry, FieldHeightFollowsTheStandardGroup) {
-  for (int32_t standard : {0, 1, 2, 4}) EXPECT_EQ(FieldHeightForStandard(standard, 7), 251u);
-  for (int32_t standard : {3, 5, 6}) EXPECT_EQ(FieldHeightForStandard(standard, 7), 288u);
-  // Anything else leaves the configured height alone.
-  EXPECT_EQ(FieldHeightForStandard(7, 288), 288u);
-  EXPECT_EQ(FieldHeightForStandard(-1, 251), 251u);
+                             VideoPortFieldHeight(standard));
 }
 
 TEST(OverlayGeometry, NtscWindowOfOneFieldPrescalesToItsHeight) {

@@ -1,4 +1,4 @@
-// Pixel kernels: the published weights, tables and worked pixels; the enlarger's
+// Pixel kernels: the fixed weights, tables and hand-computed pixels; the enlarger's
 // behaviour at constant luma, edges and the chroma lift; and every faster path against
 // the plain definition, byte for byte, over sizes, odd pair counts, offsets and seeded
 // random pictures.
@@ -102,19 +102,19 @@ TEST(PixelKernelTables, SplineIsInterpolatingAndEven) {
   }
 }
 
-TEST(PixelKernelTables, RowsInUseHoldThePublishedWeights) {
+TEST(PixelKernelTables, RowsInUseHoldTheFixedWeights) {
   struct Entry {
     int f, d;
     double value;
   };
-  const Entry published[] = {
+  const Entry fixed[] = {
       {1, 0, 1.0},        {2, 1, 0.600481},  {2, 7, -0.009147},  {3, 2, 0.378348},
       {3, 11, -0.006566}, {4, 1, 0.88143},   {4, 5, -0.123138},  {4, 15, -0.00488},
       {5, 4, 0.206892},   {5, 12, 0.036557}, {5, 19, -0.003826},
   };
-  for (const Entry& e : published)
+  for (const Entry& e : fixed)
     EXPECT_EQ(KernelTable[e.f][e.d], e.value) << "f " << e.f << " d " << e.d;
-  // Every published weight is the spline at d / f to six decimals, give or take the last.
+  // Every fixed weight is the spline at d / f to six decimals, give or take the last.
   for (int f = 1; f <= 5; ++f)
     for (int d = 0; d < 4 * f; ++d)
       EXPECT_NEAR(KernelTable[f][d], CardinalCubicSpline(static_cast<double>(d) / f), 1.5e-6)

@@ -13,11 +13,14 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "hw/Decoder.h"
 #include "hw/I2cBus.h"
 #include "hw/PortIo.h"
+#include "sim/Font5x7.h"
+#include "sim/PictureSources.h"
 #include "sim/SimBoard.h"
 #include "sim/VideoEngine.h"
 
@@ -116,7 +119,7 @@ class VideoEngineTest : public ::testing::Test {
   std::unique_ptr<SimBoard> board_;
 };
 
-// Published 75% bar values, left to right.
+// The 75% colour bars in studio-range YUV, left to right.
 constexpr Sample kBars[8] = {{180, 128, 128}, {162, 44, 142}, {131, 156, 44}, {112, 72, 58},
                              {84, 184, 198},  {65, 100, 212}, {35, 212, 114}, {16, 128, 128}};
 constexpr int kBarRow = 11 + 60;  // well inside the bars of a 240-line picture
@@ -308,6 +311,31 @@ TEST_F(VideoEngineTest, TunerShowsSnowBetweenStationsAndIdentsOnThem) {
   EXPECT_NE(snow.bytes, snowLater.bytes);  // snow never stands still
 }
 
+// Texts on the pictures (station idents, clocks) come out dot for dot in the font; a
+// character the font lacks draws as '?'.
+TEST(PictureText, CharactersAreDrawnDotForDotFromTheFont) {
+  Picture picture;
+  picture.Resize(10);
+  picture.Fill(kBlack);
+  constexpr Yuv kWhite{235, 128, 128};
+  DrawText(picture, "A\x7Fg", 1, 2, 1, 1, kWhite);
+  int dots = 0;
+  for (const auto& [index, c] : {std::pair{0, 'A'}, {1, '?'}, {2, 'g'}}) {
+    const Glyph& glyph = GlyphFor(c);
+    for (int row = 0; row < 7; ++row) {
+      for (int col = 0; col < 6; ++col) {
+        const bool dot = col < 5 && (glyph[row] & (0x10 >> col)) != 0;
+        const int x = 1 + 6 * index + col;
+        EXPECT_EQ(picture.Row(2 + row)[2 * x + 1], dot ? 235 : 16) << c << " " << row << "," << col;
+        dots += dot;
+      }
+    }
+  }
+  EXPECT_GT(dots, 30);
+  EXPECT_EQ(GlyphFor('\0'), GlyphFor('?'));
+  EXPECT_NE(GlyphFor('A'), GlyphFor('B'));
+}
+
 TEST_F(VideoEngineTest, PrescalingShrinksIntoTheRequestedSizeOnly) {
   PowerUp();
   // A 352 x 120 window on a 240-line standard: 360 x 126.
@@ -417,28 +445,40 @@ class CountingTarget final : public FieldTarget {
   std::atomic<int> stallOnField_{-1};
 };
 
+// The figures a run of the port leaves, for the test log: how close to the field rate it
+// came is a property of the machine, so it is printed rather than asserted.
+void ReportFieldRate(const char* what, const VideoEngineStats& stats) {
+  std::printf("report: %s: %llu fields, %llu missed, %.3f fields/s of %.3f over %.3f s\n", what,
+              static_cast<unsigned long long>(stats.rendered),
+              static_cast<unsigned long long>(stats.missed), stats.measuredRate, stats.fieldRate,
+              stats.seconds);
+}
+
+// Field times the port has run: each one either delivered a field or was missed, never
+// both and never more than one field. Lateness only moves fields into the missed count,
+// so on a busy machine the upper bound is exact and the lower one leaves room for the
+// last field time, which the stop may cut short.
+void ExpectPacing(const VideoEngineStats& stats, double hz) {
+  EXPECT_NEAR(stats.fieldRate, hz, 1e-3);
+  const double fieldTimes = hz * stats.seconds;
+  EXPECT_LE(static_cast<double>(stats.rendered + stats.missed), fieldTimes + 1);
+  EXPECT_GE(static_cast<double>(stats.rendered + stats.missed), fieldTimes * 0.5);
+  EXPECT_GT(stats.rendered, 0u);
+}
+
 // Runs the port for about a second and checks the pacing and the status bit.
-void ExpectFieldRate(VideoEngine& engine, const VideoPortSetup& setup, double hz) {
+void ExpectFieldRate(VideoEngine& engine, const VideoPortSetup& setup, double hz,
+                     const char* what) {
   CountingTarget target(engine, 700, 240);
-  const auto start = std::chrono::steady_clock::now();
   engine.Start(&target, setup);
   EXPECT_TRUE(engine.Running());
   std::this_thread::sleep_for(std::chrono::milliseconds(1000));
   engine.Stop();
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   EXPECT_FALSE(engine.Running());
-  // A busy machine may take the thread away for a field time now and then; such a field
-  // is missed, not delivered late.
   const int fields = target.Fields();
   const VideoEngineStats stats = engine.Stats();
-  EXPECT_NEAR(static_cast<double>(fields + stats.missed), hz * seconds, hz * seconds * 0.1);
-#if defined(__SANITIZE_ADDRESS__)
-  // Instrumented rendering is several times slower; the pacing above still holds.
-  EXPECT_GE(fields, hz * seconds * 0.5);
-#else
-  EXPECT_GE(fields, hz * seconds * 0.9);
-#endif
+  ReportFieldRate(what, stats);
+  ExpectPacing(stats, hz);
   EXPECT_EQ(stats.rendered, static_cast<uint64_t>(fields));
   EXPECT_EQ(target.Flips(), fields);
 
@@ -453,7 +493,7 @@ void ExpectFieldRate(VideoEngine& engine, const VideoPortSetup& setup, double hz
 
 TEST_F(VideoEngineTest, ThreadDeliversNtscFieldsAt60Hz) {
   PowerUp();
-  ExpectFieldRate(Engine(), Geometry(251), 60000.0 / 1001.0);
+  ExpectFieldRate(Engine(), Geometry(251), 60000.0 / 1001.0, "video engine, NTSC-M");
 }
 
 TEST_F(VideoEngineTest, ThreadDeliversPalFieldsAt50HzIntoASmallerSurface) {
@@ -461,7 +501,7 @@ TEST_F(VideoEngineTest, ThreadDeliversPalFieldsAt50HzIntoASmallerSurface) {
   scenario.compositeStandard = kPalBghi;
   PowerUp(scenario);
   DecoderSetStandard(kPalBghi);
-  ExpectFieldRate(Engine(), Geometry(288), 50.0);
+  ExpectFieldRate(Engine(), Geometry(288), 50.0, "video engine, PAL-BGHI");
 }
 
 TEST_F(VideoEngineTest, ThreadKeepsTheDecodersRateWithoutASourceAndFollowsUpdates) {
@@ -471,7 +511,7 @@ TEST_F(VideoEngineTest, ThreadKeepsTheDecodersRateWithoutASourceAndFollowsUpdate
   CountingTarget target(Engine(), 720, 251);
   Engine().Start(&target, Geometry(251));
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
-  EXPECT_NEAR(target.Fields(), 30, 4);  // NTSC-M programmed: 59.94 Hz
+  ExpectPacing(Engine().Stats(), 60000.0 / 1001.0);  // NTSC-M programmed
 
   // A new geometry applies from the next field on: only 126 lines of 360 pixels.
   Engine().Update(Prescaled(251, 360, 126));
@@ -493,9 +533,11 @@ TEST_F(VideoEngineTest, LateFieldsAreCountedAsMissedAndNotMadeUp) {
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   Engine().Stop();
   const VideoEngineStats stats = Engine().Stats();
+  ReportFieldRate("video engine, one field stalled 75 ms", stats);
+  // The stall alone spans three whole field times after the one it held up.
   EXPECT_GE(stats.missed, 3u);
   EXPECT_EQ(stats.rendered, static_cast<uint64_t>(target.Fields()));
-  EXPECT_NEAR(static_cast<double>(stats.rendered + stats.missed), 30, 3);
+  ExpectPacing(stats, 60000.0 / 1001.0);
 }
 
 TEST_F(VideoEngineTest, PowerDownAppendsTheStatisticsLine) {
@@ -534,7 +576,8 @@ TEST_F(VideoEngineTest, PowerDownAppendsTheStatisticsLine) {
     EXPECT_EQ(fields, stats.rendered);
     EXPECT_EQ(missed, stats.missed);
     EXPECT_NEAR(std::stod(rate), stats.measuredRate, 0.0005);
-    EXPECT_NEAR(std::stod(rate), 59.94, 10.0);
+    EXPECT_GT(std::stod(rate), 0.0);
+    EXPECT_LE(std::stod(rate), stats.fieldRate + 0.001);
   }
   EXPECT_EQ(lines, runs.size());
   std::remove(path.c_str());

@@ -3,13 +3,15 @@
 #include <gtest/gtest.h>
 
 #include "app/VideoWindow.h"
-#include "display/DisplayChain.h"
+#include "display/win32/DisplayChain.h"
 #include "hw/Decoder.h"
 #include "resource.h"
 #include "shared/Settings.h"
 #include "ui/MainPanel.h"
 #include "ui/TunerPanel.h"
 #include "win32/Recorders.h"
+#include "win32/ViewState.h"
+#include "win32/WindowMessages.h"
 
 namespace {
 
@@ -259,9 +261,11 @@ TEST_F(MainPanelTest, InputStepsBetweenCameraInputsOnly) {
 
 TEST_F(MainPanelTest, PressMoveOutReleaseDoesNothing) {
   Run([](SimBoard&) {
-    SendMessageA(MainPanel.Window, WM_LBUTTONDOWN, MK_LBUTTON, At(kAtCaptureMode.x, kAtCaptureMode.y));
+    SendMessageA(MainPanel.Window, WM_LBUTTONDOWN, MK_LBUTTON,
+                 At(kAtCaptureMode.x, kAtCaptureMode.y));
     SendMessageA(MainPanel.Window, WM_MOUSEMOVE, MK_LBUTTON, At(200, 60));
-    SendMessageA(MainPanel.Window, WM_MOUSEMOVE, MK_LBUTTON, At(kAtCaptureMode.x, kAtCaptureMode.y));
+    SendMessageA(MainPanel.Window, WM_MOUSEMOVE, MK_LBUTTON,
+                 At(kAtCaptureMode.x, kAtCaptureMode.y));
     SendMessageA(MainPanel.Window, WM_LBUTTONUP, 0, At(kAtCaptureMode.x, kAtCaptureMode.y));
     EXPECT_EQ(VideoWindow.ViewMode, kLiveVideoMode);
     EXPECT_EQ(Lit(kLitCaptureMode), 0);

@@ -2,19 +2,22 @@
 
 #include <cstdio>
 
-#include "app/MessageBox.h"
 #include "app/SettingsStore.h"
-#include "shared/Settings.h"
 #include "app/Startup.h"
 #include "app/VideoWindow.h"
+#include "capture/win32/FrameGrab.h"
+#include "shared/Settings.h"
 #include "hw/Audio.h"
 #include "hw/PortIo.h"
 #include "hw/Tuner.h"
 #include "resource.h"
+#include "sim/win32/SimBoardDriver.h"
 #include "sim/win32/SimDirectDraw.h"
 #include "ui/MainPanel.h"
-#include "ui/Panels.h"
 #include "ui/TunerPanel.h"
+#include "win32/MessageBox.h"
+#include "win32/Program.h"
+#include "win32/ViewState.h"
 
 namespace {
 
@@ -62,11 +65,13 @@ std::vector<RecordedMessage>& RecordedMessages() {
 TestBoard::TestBoard(const SimScenario& scenario)
     : board_(std::make_unique<SimBoard>(scenario, clock_)) {
   InstallPortIo(board_.get());
+  InstallSimulatedBoardDriver();
   InstallSimulatedDirectDraw();
 }
 
 TestBoard::~TestBoard() {
   RemoveSimulatedDirectDraw();
+  RemoveSimulatedBoardDriver();
   InstallPortIo(nullptr);
 }
 
@@ -77,7 +82,10 @@ void ResetProgramState() {
   if (MainPanel.Window && IsWindow(MainPanel.Window)) DestroyWindow(MainPanel.Window);
   DrainQueue();
   Startup = StartupState{};
+  Program = ProgramState{};
+  FrameGrab = FrameGrabState{};
   VideoWindow = VideoWindowState{};
+  VideoWindowInput = VideoWindowInputState{};
   Panels = PanelHandles{};
   ReleaseSkinPalette(MainPanelSkin);
   MainPanel = MainPanelState{};

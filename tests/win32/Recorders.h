@@ -21,8 +21,8 @@ struct RecordedMessage {
 void InstallMessageRecorder();
 std::vector<RecordedMessage>& RecordedMessages();
 
-// A simulated board on a fake clock, installed behind the ports for the test's lifetime,
-// with the simulated display card in front of its video port.
+// A simulated board on a fake clock, installed behind the ports and the board driver for
+// the test's lifetime, with the simulated display card in front of its video port.
 class TestBoard {
  public:
   explicit TestBoard(const SimScenario& scenario = {});

@@ -435,6 +435,10 @@ TEST(SimDirectDrawPort, TheOnePortOpensOnceForTheDecodersConnection) {
   EXPECT_EQ(card.container->CreateVideoPort(0, &tooTall, port.Out(), nullptr), DDERR_INVALIDPARAMS);
 
   ASSERT_EQ(card.OpenPort(), DD_OK);
+  // The decoder's stream is connected: the port sees a signal.
+  DWORD status = 0;
+  EXPECT_EQ(card.port->GetVideoSignalStatus(&status), DD_OK);
+  EXPECT_EQ(status, DDVPSQ_SIGNALOK);
   Ref<IDirectDrawVideoPort> second;
   DDVIDEOPORTDESC desc = PortDesc(288);
   EXPECT_EQ(card.container->CreateVideoPort(0, &desc, second.Out(), nullptr), DDERR_OUTOFCAPS);

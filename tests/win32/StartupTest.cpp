@@ -6,12 +6,13 @@
 #include <utility>
 #include <vector>
 
-#include "app/MessageBox.h"
-#include "shared/Settings.h"
 #include "app/Startup.h"
 #include "app/VideoWindow.h"
+#include "capture/win32/FrameGrab.h"
 #include "hw/Decoder.h"
 #include "resource.h"
+#include "shared/Settings.h"
+#include "win32/MessageBox.h"
 #include "win32/Recorders.h"
 
 namespace {
@@ -311,7 +312,7 @@ TEST_F(StartupTest, ProcessorChecksPickTheMmxCopyOnThisMachine) {
   EXPECT_TRUE(CpuidAvailable());
   EXPECT_TRUE(CpuHasMmx());
   SelectFrameCopyRoutine();
-  EXPECT_EQ(Startup.FrameCopyRoutine, FrameCopy::Mmx);
+  EXPECT_EQ(FrameGrab.FrameCopyRoutine, FrameCopy::Mmx);
 }
 
 TEST_F(StartupTest, AcceleratorTableIsExactlyTheKeyCommands) {

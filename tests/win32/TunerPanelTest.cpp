@@ -17,10 +17,11 @@
 #include "shared/Settings.h"
 #include "ui/OnScreenDisplay.h"
 #include "ui/OsdLayout.h"
-#include "ui/Panels.h"
 #include "ui/SkinPanel.h"
 #include "ui/TunerPanel.h"
 #include "win32/Recorders.h"
+#include "win32/ViewState.h"
+#include "win32/WindowMessages.h"
 
 namespace {
 
@@ -289,7 +290,7 @@ TEST_F(TunerPanelTest, DigitActsOnceAndOnlyWhenReleasedAtThePressPixel) {
     Press(kTunerDigit5);
     Release(kTunerDigit5, 1);
     EXPECT_TRUE(g_videoCommands.empty());
-    EXPECT_EQ(VideoWindow.DigitCount, 0);
+    EXPECT_EQ(VideoWindowInput.DigitCount, 0);
 
     Click(kTunerDigit5);
     EXPECT_EQ(g_videoCommands, (std::vector<WPARAM>{ID_DIGIT_5}));
@@ -382,8 +383,8 @@ TEST_F(TunerPanelTest, HeldVolumeUpStepsPerTickAndOnceMoreAtTheRelease) {
     EXPECT_EQ(Audio.Volume, 254);
 
     // Timer 7 is armed, and its expiry erases the display.
-    EXPECT_TRUE(KillTimer(Panel(), kTimerVolumeOsd));
-    Tick(kTimerVolumeOsd);
+    EXPECT_TRUE(KillTimer(Panel(), kTimerVolumeDisplay));
+    Tick(kTimerVolumeDisplay);
     EXPECT_EQ(TallBars(&marks), 0);
     EXPECT_FALSE(marks);
   });
@@ -396,7 +397,7 @@ TEST_F(TunerPanelTest, VolumeReleasedAwayFromThePressStillShowsTheDisplay) {
     Release(kTunerVolumeDown, 1);
     EXPECT_EQ(Audio.Volume, 240);
     EXPECT_EQ(TallBars(), 6);
-    EXPECT_TRUE(KillTimer(Panel(), kTimerVolumeOsd));
+    EXPECT_TRUE(KillTimer(Panel(), kTimerVolumeDisplay));
 
     Click(kTunerVolumeDown);
     EXPECT_EQ(Audio.Volume, 239);
@@ -417,8 +418,8 @@ TEST_F(TunerPanelTest, MuteShowsItsNoticeAndMarkAndAVolumeStepEndsIt) {
     EXPECT_EQ(board.Audio().Register(0x08), 0xEF);
     EXPECT_EQ(TunerPanel.ShownMark, IDB_SOUND_MUTED);
     ExpectBottomText("Mute", kRed);
-    EXPECT_TRUE(KillTimer(Panel(), kTimerMuteOsd));
-    Tick(kTimerMuteOsd);
+    EXPECT_TRUE(KillTimer(Panel(), kTimerMuteDisplay));
+    Tick(kTimerMuteDisplay);
     EXPECT_EQ(Snapshot(VideoWindow.Window, ToRect(BottomOsdRect(Width(), Height()))).Count(kRed),
               0);
 
@@ -438,7 +439,7 @@ TEST_F(TunerPanelTest, MuteShowsItsNoticeAndMarkAndAVolumeStepEndsIt) {
     EXPECT_EQ(board.Audio().Register(0x08), 0xCF);
     EXPECT_EQ(Snapshot(VideoWindow.Window, ToRect(BottomOsdRect(Width(), Height()))).Count(kRed),
               0);
-    EXPECT_FALSE(KillTimer(Panel(), kTimerMuteOsd)) << "mute off stops the erase timer";
+    EXPECT_FALSE(KillTimer(Panel(), kTimerMuteDisplay)) << "mute off stops the erase timer";
   });
 }
 
@@ -450,9 +451,9 @@ TEST_F(TunerPanelTest, ANewerDisplayOutlastsTheEraseTimerOfTheOneBefore) {
     Click(kTunerVolumeUp);
     EXPECT_FALSE(KillTimer(video, kTimerChannelDisplay));
     Click(kTunerMute);
-    EXPECT_FALSE(KillTimer(Panel(), kTimerVolumeOsd));
+    EXPECT_FALSE(KillTimer(Panel(), kTimerVolumeDisplay));
     SelectChannel(4);
-    EXPECT_FALSE(KillTimer(Panel(), kTimerMuteOsd));
+    EXPECT_FALSE(KillTimer(Panel(), kTimerMuteDisplay));
     EXPECT_TRUE(KillTimer(video, kTimerChannelDisplay));
 
     // In real time: "Mute" a second after a volume step stays its three seconds.
@@ -528,7 +529,7 @@ TEST_F(TunerPanelTest, HeldChannelRockerStepsPerTick) {
     EXPECT_EQ(Settings.CurrentChannel, 6);
     Click(kTunerChannelDown);
     EXPECT_EQ(Settings.CurrentChannel, 5);
-    EXPECT_FALSE(KillTimer(Panel(), kTimerVolumeOsd)) << "the channel rockers show no volume";
+    EXPECT_FALSE(KillTimer(Panel(), kTimerVolumeDisplay)) << "the channel rockers show no volume";
   });
 }
 

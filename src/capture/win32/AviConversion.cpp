@@ -2,25 +2,19 @@
 
 #include <commctrl.h>
 
-#include "app/MessageBox.h"
-#include "app/Startup.h"
-#include "app/VideoWindow.h"
 #include "capture/CaptureNames.h"
-#include "capture/win32/GlobalBuffer.h"
 #include "capture/win32/StillCapture.h"
+#include "win32/Handles.h"
+#include "win32/MessageBox.h"
+#include "win32/Program.h"
+#include "win32/ViewState.h"
 
 ConversionState Conversion;
 
 namespace {
 
-constexpr DWORD kMaxFileCall = 0x40000000;
-
 void Say(const char* text, UINT style) {
   ShowProductMessage(VideoWindow.Window, text, style);
-}
-
-HINSTANCE ProgramInstance() {
-  return Startup.Instance ? Startup.Instance : GetModuleHandleA(nullptr);
 }
 
 }  // namespace
@@ -34,7 +28,7 @@ bool HandleSource::Read(void* data, size_t size, size_t& got) {
   auto* p = static_cast<uint8_t*>(data);
   while (got < size) {
     const size_t left = size - got;
-    const DWORD ask = left > kMaxFileCall ? kMaxFileCall : static_cast<DWORD>(left);
+    const DWORD ask = left > kMaxFileCallBytes ? kMaxFileCallBytes : static_cast<DWORD>(left);
     DWORD read = 0;
     if (!ReadFile(file_, p + got, ask, &read, nullptr)) return false;
     if (read == 0) break;

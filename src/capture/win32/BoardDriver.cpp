@@ -2,54 +2,30 @@
 
 #include <cstring>
 
-#include "hw/PortIo.h"
-#include "sim/SimBoard.h"
-
 BoardDriverState BoardDriver;
 
 namespace {
 
-// Stands for the simulated driver's open device; never a handle the platform issues.
-const HANDLE kSimulatedDevice = reinterpret_cast<HANDLE>(static_cast<intptr_t>(-0x4B44));
-
-SimBoard* BoardBehindPorts() {
-  return dynamic_cast<SimBoard*>(InstalledPortIo());
-}
-
-HANDLE SimOpen(const char* name) {
-  if (std::strcmp(name, kBoardDriverName) == 0 && BoardBehindPorts()) return kSimulatedDevice;
+HANDLE PlatformOpen(const char* name) {
   return CreateFileA(name, 0, 0, nullptr, OPEN_EXISTING, 0, nullptr);
 }
 
-// Code 11 answers with the status block's address in the first word of the output; a
-// 64-bit process needs a pointer-sized word for it.
-BOOL SimControl(HANDLE device, DWORD code, void* input, DWORD inputBytes, void* output,
-                DWORD outputBytes, DWORD* returned) {
-  if (device != kSimulatedDevice) {
-    return DeviceIoControl(device, code, input, inputBytes, output, outputBytes, returned, nullptr);
-  }
-  SimBoard* board = BoardBehindPorts();
-  if (code != kBoardDriverStatusBlockCode || !board || !output || outputBytes < sizeof(void*)) {
-    SetLastError(ERROR_INVALID_FUNCTION);
-    return FALSE;
-  }
-  uint8_t* block = board->Engine().DriverStatusBlock();
-  std::memcpy(output, &block, sizeof block);
-  if (returned) *returned = outputBytes;
-  return TRUE;
+BOOL PlatformControl(HANDLE device, DWORD code, void* input, DWORD inputBytes, void* output,
+                     DWORD outputBytes, DWORD* returned) {
+  return DeviceIoControl(device, code, input, inputBytes, output, outputBytes, returned, nullptr);
 }
 
-BOOL SimClose(HANDLE device) {
-  return device == kSimulatedDevice ? TRUE : CloseHandle(device);
+BOOL PlatformClose(HANDLE device) {
+  return CloseHandle(device);
 }
 
-constexpr BoardDriverCalls kSimulatedDriver = {SimOpen, SimControl, SimClose};
-const BoardDriverCalls* g_calls = &kSimulatedDriver;
+constexpr BoardDriverCalls kPlatformDriver = {PlatformOpen, PlatformControl, PlatformClose};
+const BoardDriverCalls* g_calls = &kPlatformDriver;
 
 }  // namespace
 
 void InstallBoardDriverCalls(const BoardDriverCalls* calls) {
-  g_calls = calls ? calls : &kSimulatedDriver;
+  g_calls = calls ? calls : &kPlatformDriver;
 }
 
 void OpenBoardDriver() {

@@ -6,10 +6,7 @@
 
 #include <cstdint>
 
-inline constexpr char kBoardDriverName[] = "\\\\.\\KORDEX";
-inline constexpr DWORD kBoardDriverStatusBlockCode = 11;
-inline constexpr DWORD kBoardDriverInputBytes = 4;
-inline constexpr DWORD kBoardDriverOutputBytes = 128;
+#include "capture/BoardDriverApi.h"
 
 struct BoardDriverState {
   // Null when the driver is absent or refused: captures then run unsynchronised.
@@ -17,9 +14,9 @@ struct BoardDriverState {
 };
 extern BoardDriverState BoardDriver;
 
-// The three calls the program makes on the driver. By default the simulated board's
-// driver answers for the board installed behind the ports, and any other device name
-// or handle goes to the platform; tests install drivers that refuse or never toggle.
+// The three calls the program makes on the driver: by default the platform's
+// CreateFileA, DeviceIoControl and CloseHandle. The entry point installs the simulated
+// board's driver; tests install drivers that refuse or never toggle.
 struct BoardDriverCalls {
   HANDLE (*Open)(const char* name);
   BOOL(*Control)

@@ -5,14 +5,14 @@
 #include <algorithm>
 #include <atomic>
 
-#include "app/Startup.h"
-#include "app/VideoWindow.h"
 #include "capture/FrameCopy.h"
 #include "capture/win32/BoardDriver.h"
-#include "display/DisplayChain.h"
+#include "display/win32/DisplayChain.h"
 #include "hw/Decoder.h"
 #include "shared/Settings.h"
-#include "sim/VideoEngine.h"
+#include "win32/ViewState.h"
+
+FrameGrabState FrameGrab;
 
 namespace {
 
@@ -36,8 +36,8 @@ int WaitForVsync() {
 }
 
 int FirstPictureRow() {
-  const auto standard = static_cast<uint32_t>(Settings.VideoStandard);
-  return IsStandard240Line(standard) ? 11 : 1;
+  // The 288-line fields start with one line the picture does not use.
+  return IsStandard240Line(Settings.VideoStandard) ? kBlankingLines240 : 1;
 }
 
 HRESULT GrabFrame(uint8_t* buffer, DWORD lockFlags, int firstRow) {
@@ -57,7 +57,7 @@ HRESULT GrabFrame(uint8_t* buffer, DWORD lockFlags, int firstRow) {
                       static_cast<ptrdiff_t>(firstRow) * desc.lPitch + 8;
   const size_t skip = static_cast<size_t>(desc.lPitch) - 2 * static_cast<size_t>(width);
   if (rows > 0) {
-    if (Startup.FrameCopyRoutine == FrameCopy::Mmx) {
+    if (FrameGrab.FrameCopyRoutine == FrameCopy::Mmx) {
       CopyFrameMmx(start, buffer, skip, width, rows);
     } else {
       CopyFramePlain(start, buffer, skip, width, rows);

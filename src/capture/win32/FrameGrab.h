@@ -3,15 +3,26 @@
 #pragma once
 
 #include <windows.h>
+#include <ddraw.h>
 
 #include <cstdint>
+
+// Which per-frame copy the grab uses; chosen once by processor at start-up.
+enum class FrameCopy { Plain, Mmx };
+
+struct FrameGrabState {
+  FrameCopy FrameCopyRoutine = FrameCopy::Plain;
+};
+extern FrameGrabState FrameGrab;
 
 // Polls after the reference read before a wait gives up.
 inline constexpr uint32_t kVsyncPollLimit = 0x700000;
 
-// Lock flags: DDLOCK_WAIT for sequences and video; stills add DDLOCK_NOSYSLOCK.
-inline constexpr DWORD kGrabLockFlags = 0x1;
-inline constexpr DWORD kStillGrabLockFlags = 0x801;
+// Lock flags: sequences and video wait for the surface; stills also keep the system lock
+// off while they copy.
+inline constexpr DWORD kGrabLockFlags = DDLOCK_WAIT;
+inline constexpr DWORD kStillGrabLockFlags = DDLOCK_WAIT | DDLOCK_NOSYSLOCK;
+static_assert(kStillGrabLockFlags == 0x801);
 
 // 1 at the next change of the field bit (or at once without a status block), 0 after
 // kVsyncPollLimit + 1 further polls without one.

@@ -5,25 +5,21 @@
 #include <optional>
 #include <string>
 
-#include "app/MessageBox.h"
-#include "app/Startup.h"
-#include "app/VideoWindow.h"
 #include "capture/AviFormat.h"
 #include "capture/CaptureNames.h"
 #include "capture/win32/AviConversion.h"
 #include "capture/win32/FrameGrab.h"
-#include "capture/win32/GlobalBuffer.h"
 #include "capture/win32/StillCapture.h"
-#include "display/OverlayPlacement.h"
-#include "ui/Panels.h"
+#include "display/win32/OverlayPlacement.h"
+#include "win32/Handles.h"
+#include "win32/MessageBox.h"
+#include "win32/Program.h"
+#include "win32/ViewState.h"
+#include "win32/WindowMessages.h"
 
 SequenceCaptureState SequenceCapture;
 
 namespace {
-
-HINSTANCE ProgramInstance() {
-  return Startup.Instance ? Startup.Instance : GetModuleHandleA(nullptr);
-}
 
 void Say(HWND owner, const char* text, UINT style) {
   ShowProductMessage(owner, text, style);

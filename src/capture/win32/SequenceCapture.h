@@ -16,9 +16,6 @@ inline constexpr int kCaptureButtonId = IDC_CAPTURE;
 inline constexpr int kDoneButtonId = IDC_DONE;
 inline constexpr int kCaptureNoticeId = IDD_CAPTURE_NOTICE;
 
-// To the main panel after a capture: open aviFileName for playback.
-inline constexpr UINT kMsgCapturedVideoReady = 1224;
-
 inline constexpr char kFramesCreateMessage[] = "Unable to create file for capture frames.";
 inline constexpr char kFramesMemoryMessage[] =
     "Unable to allocate memory for lpUYVY for capture frames";

@@ -3,14 +3,14 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/MessageBox.h"
-#include "app/VideoWindow.h"
 #include "capture/BmpFormat.h"
 #include "capture/PixelKernels.h"
 #include "capture/win32/FrameGrab.h"
-#include "capture/win32/GlobalBuffer.h"
 #include "hw/Decoder.h"
 #include "shared/Settings.h"
+#include "win32/Handles.h"
+#include "win32/MessageBox.h"
+#include "win32/ViewState.h"
 
 CaptureOptionsData CaptureOptions;
 
@@ -75,7 +75,7 @@ int CaptureStill() {
                        static_cast<uint32_t>(CaptureOptions.sizeFactor));
   const size_t grabBytes = static_cast<size_t>(width) * height * 2;
   const size_t pixelBytes = BmpPixelBytes(still.Width, still.Height);
-  const bool rows240 = IsStandard240Line(static_cast<uint32_t>(Settings.VideoStandard));
+  const bool rows240 = IsStandard240Line(Settings.VideoStandard);
 
   GlobalBuffer first(grabBytes);
   if (!first) return Fail(kNoFirstGrabMemoryMessage, kCaptureNoticeStyle);

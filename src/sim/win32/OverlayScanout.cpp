@@ -8,6 +8,8 @@
 #include <cstring>
 #include <memory>
 
+#include "win32/WindowClass.h"
+
 namespace {
 
 constexpr UINT kMsgApplyShape = WM_APP + 1;  // wParam generation, lParam the HRGN
@@ -267,13 +269,7 @@ HRGN VisibleClientRegion(HWND window) {
 OverlayScanout::OverlayScanout(std::function<void()> onDisplayChange)
     : thread_(GetCurrentThreadId()), onDisplayChange_(std::move(onDisplayChange)) {
   const HINSTANCE instance = GetModuleHandleA(nullptr);
-  WNDCLASSA wc = {};
-  wc.style = CS_DBLCLKS;
-  wc.lpfnWndProc = WindowProc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  wc.lpszClassName = kOverlayScanoutClass;
-  RegisterClassA(&wc);  // already registered by an earlier overlay: fine
+  RegisterWindowClass(kOverlayScanoutClass, WindowProc, instance, CS_DBLCLKS);
   // Transparent to the window manager's bookkeeping: Wine raises a window that the X
   // server reports exposed above every window overlapping the exposed part, so the
   // video window uncovered by this one would otherwise jump above other programs'.

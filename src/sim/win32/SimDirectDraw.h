@@ -10,11 +10,13 @@
 
 #include <memory>
 
-#include "display/DDrawApi.h"
+#include "display/win32/DDrawApi.h"
 #include "sim/win32/SimCardScenario.h"
 
 class VideoEngine;
+namespace sim_card {
 struct SimCard;
+}
 
 class SimDirectDrawProvider final : public DirectDrawProvider {
  public:
@@ -30,7 +32,7 @@ class SimDirectDrawProvider final : public DirectDrawProvider {
   void LoseSurfaces();
 
  private:
-  std::shared_ptr<SimCard> card_;
+  std::shared_ptr<sim_card::SimCard> card_;
 };
 
 // The program's card: its scenario from the simulator's registry key, fields from the

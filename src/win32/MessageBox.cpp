@@ -1,4 +1,4 @@
-#include "app/MessageBox.h"
+#include "win32/MessageBox.h"
 
 namespace {
 MessageBoxHook g_hook = nullptr;

@@ -1,4 +1,5 @@
-// A zero-filled GlobalAlloc block owned for one capture.
+// Owners of what the program takes from Windows: registry keys, file handles, global
+// memory blocks, and COM interface pointers held in plain fields.
 #pragma once
 
 #include <windows.h>
@@ -6,6 +7,27 @@
 #include <cstddef>
 #include <cstdint>
 
+// An open registry key, closed when it goes.
+class RegKey {
+ public:
+  RegKey() = default;
+  RegKey(const RegKey&) = delete;
+  RegKey& operator=(const RegKey&) = delete;
+  ~RegKey() { Close(); }
+
+  // Where RegOpenKeyEx and RegCreateKeyEx put the key.
+  HKEY* Receive() { return &key_; }
+  operator HKEY() const { return key_; }
+  void Close() {
+    if (key_) RegCloseKey(key_);
+    key_ = nullptr;
+  }
+
+ private:
+  HKEY key_ = nullptr;
+};
+
+// A zero-filled GlobalAlloc block owned for one capture.
 class GlobalBuffer {
  public:
   explicit GlobalBuffer(size_t bytes)
@@ -28,11 +50,14 @@ class GlobalBuffer {
   size_t bytes_;
 };
 
+// The most one ReadFile or WriteFile call is asked to move; larger transfers loop.
+inline constexpr DWORD kMaxFileCallBytes = 0x40000000;
+
 // True only when every byte was written.
 inline bool WriteToFile(HANDLE file, const void* data, size_t bytes) {
   const auto* p = static_cast<const uint8_t*>(data);
   while (bytes > 0) {
-    const DWORD chunk = bytes > 0x40000000 ? 0x40000000 : static_cast<DWORD>(bytes);
+    const DWORD chunk = bytes > kMaxFileCallBytes ? kMaxFileCallBytes : static_cast<DWORD>(bytes);
     DWORD written = 0;
     if (!WriteFile(file, p, chunk, &written, nullptr) || written == 0) return false;
     p += written;
@@ -64,3 +89,12 @@ class FileHandle {
  private:
   HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
+
+// Releases a COM interface held in a field and clears the field; an empty one is skipped.
+template <typename T>
+void ReleaseAndClear(T*& object) {
+  if (object) {
+    object->Release();
+    object = nullptr;
+  }
+}

@@ -1,4 +1,4 @@
-#include "display/DDrawApi.h"
+#include "display/win32/DDrawApi.h"
 
 namespace {
 DirectDrawProvider* g_provider = nullptr;

@@ -4,7 +4,7 @@
 // Everything here runs on the GUI thread.
 #pragma once
 
-#include "display/DDrawApi.h"
+#include "display/win32/DDrawApi.h"
 
 // How the decoder's connection into the video port is described.
 struct VideoPortConfigData {
@@ -36,14 +36,9 @@ struct DisplayState {
 };
 extern DisplayState Display;
 
-// (0, 0, width, height) of the primary surface: the screen in pixels.
-extern RECT ScreenRect;
-
 inline constexpr UINT kDisplayFailureStyle = MB_ICONEXCLAMATION;            // 0x30
 inline constexpr UINT kVideoPortFailureStyle = MB_TOPMOST | MB_ICONHAND;    // 0x40010
 inline constexpr UINT kNoLiveVideoStyle = MB_TOPMOST | MB_ICONEXCLAMATION;  // 0x40030
-inline constexpr UINT kOverlayTickMs = 200;
-inline constexpr UINT kOverlayRetryMs = 2000;
 
 inline constexpr char kNoDirectDrawMessage[] = "Unable to create the DirectDraw object";
 inline constexpr char kNoVideoPortSupportMessage[] =
@@ -64,14 +59,12 @@ inline constexpr char kVideoPortNotStartedMessage[] = "Unable to start video por
 void FillVideoPortConfig();
 // DirectDraw object, capability tests, port container and enumeration, clipper. Boxes
 // only when `reportFailures`. A failure releases nothing: the caller calls DisplayRelease.
+// Sets ScreenRect from the system metrics while the screen has not been measured.
 bool DisplayCreate(bool reportFailures);
 // Tears the whole chain down and stops the refresh timer; safe at any time, repeatedly.
 void DisplayRelease();
 bool OpenVideoPort();
 bool ChooseOutputFormat();
+// The primary surface (which measures ScreenRect) and the overlay the port writes into.
 bool CreateSurfaces();
 void SetOverlayColorKey();
-// Output format to a running port with a placed overlay; starts the refresh timer.
-bool StartVideoPort();
-// The video window's message 1124: opens and starts the port, or says why not.
-void StartLiveVideo(HWND videoWindow);

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "shared/VideoStandards.h"
+
 // A rectangle as the window system stores one: right and bottom exclusive.
 struct Rect {
   int32_t left = 0;
@@ -15,20 +17,15 @@ struct Rect {
   friend bool operator==(const Rect&, const Rect&) = default;
 };
 
-// The video port's field, 720 pixels wide whatever the standard.
+// The video port's field, 720 pixels wide whatever the standard; its height is the
+// standard's (VideoPortFieldHeight).
 inline constexpr uint32_t kFieldWidth = 720;
-inline constexpr uint32_t kFieldHeight240Line = 251;  // 240 picture lines below the blanking
-inline constexpr uint32_t kFieldHeight288Line = 288;
 
 // The driver's overlay alignment capabilities (the DDCAPS_ALIGN* bits of dwCaps).
 inline constexpr uint32_t kAlignBoundaryDest = 0x00000002;
 inline constexpr uint32_t kAlignSizeDest = 0x00000004;
 inline constexpr uint32_t kAlignBoundarySrc = 0x00000008;
 inline constexpr uint32_t kAlignSizeSrc = 0x00000010;
-
-// Field height for a VideoStandard: 251 for the 240-line group (0, 1, 2, 4), 288 for
-// the 288-line group (3, 5, 6); any other value keeps `current`.
-uint32_t FieldHeightForStandard(int32_t videoStandard, uint32_t current);
 
 // Left rounded up to a multiple of `boundary`, then the width cut down to a multiple of
 // `size`; a zero value disables its rule. Unsigned throughout, as the driver computes.

@@ -1,16 +1,17 @@
-#include "display/OverlayPlacement.h"
+#include "display/win32/OverlayPlacement.h"
 
 #include <algorithm>
 #include <memory>
 #include <new>
 
-#include "app/MessageBox.h"
-#include "app/VideoWindow.h"
-#include "display/DisplayChain.h"
-#include "display/portable/OverlayGeometry.h"
+#include "display/OverlayGeometry.h"
+#include "display/win32/DisplayChain.h"
 #include "hw/Audio.h"
 #include "hw/Decoder.h"
 #include "shared/Settings.h"
+#include "win32/MessageBox.h"
+#include "win32/ViewState.h"
+#include "win32/WindowMessages.h"
 
 OverlayPlacementState Placement;
 
@@ -56,6 +57,60 @@ void RetryRebuildLater() {
 }
 
 }  // namespace
+
+bool StartVideoPort() {
+  DisplayState& d = Display;
+  if (!ChooseOutputFormat()) return false;
+  if (!CreateSurfaces()) {
+    d.OverlayUnavailable = 1;
+    return false;
+  }
+  d.Clipper->SetHWnd(0, VideoWindow.Window);
+  d.PrimarySurface->SetClipper(d.Clipper);
+  SetOverlayColorKey();
+
+  // Cards that lose stretch or interpolation capacity while keying show the overlay
+  // keyed only where the window is covered; the answers at full field size tell which.
+  DDVIDEOPORTBANDWIDTH bandwidth = {};
+  bandwidth.dwSize = sizeof(bandwidth);
+  d.VideoPort->GetBandwidthInfo(&d.OutputFormat, 0, 0, DDVPB_TYPE, &bandwidth);
+  const bool sourceType = bandwidth.dwCaps == DDVPBCAPS_SOURCE;
+  const DWORD fieldHeight = d.VideoPortConfig.FieldHeight;
+  if (FAILED(d.VideoPort->GetBandwidthInfo(&d.OutputFormat, kFieldWidth, fieldHeight,
+                                           sourceType ? DDVPB_OVERLAY : DDVPB_VIDEOPORT,
+                                           &bandwidth)))
+    return false;
+  d.KeyAlways = KeyAlwaysFromBandwidth(sourceType, bandwidth.dwYInterpAndColorkey,
+                                       bandwidth.dwYInterpolate, bandwidth.dwColorkey);
+
+  if (FAILED(d.VideoPort->SetTargetSurface(d.OverlaySurface, DDVPTARGET_VIDEO))) return false;
+  d.PortStarting = 1;
+  if (!RestartVideo()) return false;
+  d.PortStarting = 0;
+  InvalidateRect(VideoWindow.Window, nullptr, FALSE);
+  SetTimer(VideoWindow.Window, kTimerOverlay, kOverlayTickMs, nullptr);
+  return true;
+}
+
+void StartLiveVideo(HWND videoWindow) {
+  if (!OpenVideoPort()) {
+    ShowWindow(videoWindow, SW_HIDE);
+    ShowProductMessage(videoWindow, kNoVideoPortMessage, kVideoPortFailureStyle);
+    DisplayRelease();
+    PostQuitMessage(0);
+    return;
+  }
+  if (StartVideoPort()) return;
+  if (Display.OverlayUnavailable) {
+    ShowWindow(videoWindow, SW_HIDE);
+    ShowProductMessage(videoWindow, kNoLiveVideoMessage, kNoLiveVideoStyle);
+    DisplayRelease();
+    PostQuitMessage(0);
+    return;
+  }
+  // The program stays, without live video and without the refresh tick.
+  ShowProductMessage(videoWindow, kVideoPortNotStartedMessage, kVideoPortFailureStyle);
+}
 
 bool GetClientScreenRect(RECT& rect) {
   HWND window = VideoWindow.Window;

@@ -13,8 +13,10 @@
 #include <windows.h>
 #include <ddraw.h>
 
+#include "shared/FourCc.h"
+
 // ---------------------------------------------------------------------------
-// Video-port structures. The reserved pointer-sized fields of the documented
+// Video-port structures. The reserved pointer-sized fields of the DirectDraw
 // structures are kept 32 bits wide so every size matches the 32-bit layout.
 
 struct DDVIDEOPORTCONNECT {
@@ -117,6 +119,9 @@ static_assert(sizeof(DDCAPS) == 380);
 // {FCA326A0-DA60-11CF-9B06-00A0C903A3B8}
 inline constexpr GUID DDVPTYPE_CCIR656 = {
     0xFCA326A0, 0xDA60, 0x11CF, {0x9B, 0x06, 0x00, 0xA0, 0xC9, 0x03, 0xA3, 0xB8}};
+// {1352A560-DA61-11CF-9B06-00A0C903A3B8}
+inline constexpr GUID DDVPTYPE_BROOKTREE = {
+    0x1352A560, 0xDA61, 0x11CF, {0x9B, 0x06, 0x00, 0xA0, 0xC9, 0x03, 0xA3, 0xB8}};
 // {6C142760-A733-11CE-A521-0020AF0BE560}
 inline constexpr GUID IID_IDDVideoPortContainer = {
     0x6C142760, 0xA733, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
@@ -132,6 +137,19 @@ inline constexpr DWORD DDVPCONNECT_HALFLINE = 0x00000010;
 inline constexpr DWORD DDVPCONNECT_INTERLACED = 0x00000020;
 inline constexpr DWORD DDVPCONNECT_SHAREEVEN = 0x00000040;
 inline constexpr DWORD DDVPCONNECT_SHAREODD = 0x00000080;
+
+inline constexpr DWORD DDVPD_WIDTH = 0x00000001;
+inline constexpr DWORD DDVPD_HEIGHT = 0x00000002;
+inline constexpr DWORD DDVPD_ID = 0x00000004;
+inline constexpr DWORD DDVPD_CAPS = 0x00000008;
+inline constexpr DWORD DDVPD_FX = 0x00000010;
+inline constexpr DWORD DDVPD_AUTOFLIP = 0x00000020;
+inline constexpr DWORD DDVPD_ALIGN = 0x00000040;
+inline constexpr DWORD DDVPD_PREFERREDAUTOFLIP = 0x00000080;
+inline constexpr DWORD DDVPD_FILTERQUALITY = 0x00000100;
+
+inline constexpr DWORD DDVPCREATE_VBIONLY = 0x00000001;
+inline constexpr DWORD DDVPCREATE_VIDEOONLY = 0x00000002;
 
 inline constexpr DWORD DDVPCAPS_AUTOFLIP = 0x00000001;
 inline constexpr DWORD DDVPCAPS_INTERLACED = 0x00000002;
@@ -165,18 +183,19 @@ inline constexpr DWORD DDVPB_TYPE = 0x00000004;
 inline constexpr DWORD DDVPBCAPS_SOURCE = 0x00000001;
 inline constexpr DWORD DDVPBCAPS_DESTINATION = 0x00000002;
 
+inline constexpr DWORD DDVPSQ_NOSIGNAL = 0x00000001;
+inline constexpr DWORD DDVPSQ_SIGNALOK = 0x00000002;
+
 inline constexpr DWORD DDVPWAIT_BEGIN = 0x00000001;
 inline constexpr DWORD DDVPWAIT_END = 0x00000002;
 inline constexpr DWORD DDVPWAIT_LINE = 0x00000003;
-
-inline constexpr DWORD kFourccUyvy = MAKEFOURCC('U', 'Y', 'V', 'Y');
 
 struct IDirectDrawVideoPort;
 using LPDIRECTDRAWVIDEOPORT = IDirectDrawVideoPort*;
 using LPDDENUMVIDEOCALLBACK = HRESULT(WINAPI*)(LPDDVIDEOPORTCAPS, LPVOID);
 
 // ---------------------------------------------------------------------------
-// Video-port interfaces, methods in their documented vtable order.
+// Video-port interfaces, methods in vtable order: the order is the binary interface.
 
 struct IDDVideoPortContainer : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE CreateVideoPort(DWORD dwFlags, LPDDVIDEOPORTDESC lpDesc,
@@ -214,6 +233,11 @@ struct IDirectDrawVideoPort : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE UpdateVideo(LPDDVIDEOPORTINFO lpInfo) = 0;
   virtual HRESULT STDMETHODCALLTYPE WaitForSync(DWORD dwFlags, DWORD dwLine, DWORD dwTimeout) = 0;
 };
+
+// A FourCC format that is UYVY, whatever its other fields say.
+inline bool IsUyvy(const DDPIXELFORMAT& format) {
+  return (format.dwFlags & DDPF_FOURCC) && format.dwFourCC == kFourccUyvy;
+}
 
 // ---------------------------------------------------------------------------
 // The card behind the two creation functions.

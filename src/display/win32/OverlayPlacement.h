@@ -1,7 +1,8 @@
-// Keeps the overlay over the visible part of the video window's client area: the port's
-// crops and prescaling, the overlay's source and destination, the colour key painted
-// into the window, and the 200 ms tick that repairs moves, covering windows and lost
-// surfaces.
+// Starts the port's video into the overlay and keeps the overlay over the visible part
+// of the video window's client area: the port's crops and prescaling, the overlay's
+// source and destination, the colour key painted into the window, and the 200 ms tick
+// that repairs moves, covering windows and lost surfaces (rebuilding the display chain
+// when it must).
 #pragma once
 
 #include <windows.h>
@@ -19,6 +20,11 @@ struct OverlayPlacementState {
 };
 extern OverlayPlacementState Placement;
 
+// Output format to a running port with a placed overlay; starts the refresh timer.
+bool StartVideoPort();
+// The video window's kMsgStartLiveVideo: opens and starts the port, or says why not.
+void StartLiveVideo(HWND videoWindow);
+
 // False while the video window is minimised.
 bool GetClientScreenRect(RECT& rect);
 // The screen rectangle the overlay covers; `partial` 1 when the window is covered in part.
@@ -35,5 +41,5 @@ bool ConfigureVideoPort(int level);
 bool RestartVideo();
 // Fills the client area with the colour key so the overlay shows through.
 void PaintColorKey();
-// The video window's refresh tick (timer 1), and the rebuild after a standard change.
+// The video window's refresh tick (kTimerOverlay), and the rebuild after a standard change.
 void OverlayTick();

@@ -5,8 +5,9 @@
 
 inline constexpr const char kProductCaption[] = "Corvan Telvista";
 
-// MB_TOPMOST | MB_ICONHAND: start-up failures, shown with no owner.
-inline constexpr UINT kStartupFailureStyle = 0x40010;
+// Start-up failures, shown with no owner.
+inline constexpr UINT kStartupFailureStyle = MB_TOPMOST | MB_ICONHAND;
+static_assert(kStartupFailureStyle == 0x40010);
 
 int ShowProductMessage(HWND owner, const char* text, UINT style);
 

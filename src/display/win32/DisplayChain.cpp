@@ -1,16 +1,16 @@
-#include "display/DisplayChain.h"
+#include "display/win32/DisplayChain.h"
 
 #include <memory>
 #include <new>
 
-#include "app/MessageBox.h"
-#include "app/VideoWindow.h"
-#include "display/OverlayPlacement.h"
-#include "display/portable/OverlayGeometry.h"
+#include "display/OverlayGeometry.h"
 #include "shared/Settings.h"
+#include "win32/Handles.h"
+#include "win32/MessageBox.h"
+#include "win32/ViewState.h"
+#include "win32/WindowMessages.h"
 
 DisplayState Display;
-RECT ScreenRect = {0, 0, 0, 0};
 
 static_assert(kAlignBoundaryDest == DDCAPS_ALIGNBOUNDARYDEST);
 static_assert(kAlignSizeDest == DDCAPS_ALIGNSIZEDEST);
@@ -23,14 +23,6 @@ constexpr DWORD kPortId = 0;
 constexpr DWORD kPortWidthBits = 8;
 constexpr DWORD kUyvyBitCount = 16;
 
-template <typename T>
-void ReleaseAndClear(T*& object) {
-  if (object) {
-    object->Release();
-    object = nullptr;
-  }
-}
-
 bool CreateFailed(bool report, const char* text) {
   if (report) ShowProductMessage(nullptr, text, kDisplayFailureStyle);
   return false;
@@ -39,10 +31,6 @@ bool CreateFailed(bool report, const char* text) {
 HRESULT WINAPI CopyPortCaps(LPDDVIDEOPORTCAPS caps, LPVOID) {
   if (caps) Display.PortCaps = *caps;
   return DDENUMRET_OK;
-}
-
-bool IsUyvy(const DDPIXELFORMAT& format) {
-  return (format.dwFlags & DDPF_FOURCC) && format.dwFourCC == kFourccUyvy;
 }
 
 DDSURFACEDESC EmptySurfaceDesc() {
@@ -56,7 +44,7 @@ DDSURFACEDESC EmptySurfaceDesc() {
 void FillVideoPortConfig() {
   VideoPortConfigData& c = Display.VideoPortConfig;
   c.FieldWidth = kFieldWidth;
-  c.FieldHeight = FieldHeightForStandard(Settings.VideoStandard, c.FieldHeight);
+  c.FieldHeight = VideoPortFieldHeight(Settings.VideoStandard, c.FieldHeight);
   c.PortWidth = kPortWidthBits;
   c.ConnectionType = DDVPTYPE_CCIR656;
   c.ConnectionFlags = DDVPCONNECT_INTERLACED;
@@ -65,6 +53,10 @@ void FillVideoPortConfig() {
 }
 
 bool DisplayCreate(bool reportFailures) {
+  // Until the primary surface has been measured, the system metrics stand in for the screen.
+  if (ScreenRect.right == 0) {
+    ScreenRect = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  }
   DisplayState& d = Display;
   if (FAILED(DdDirectDrawCreate(nullptr, &d.DirectDrawObject, nullptr)) || !d.DirectDrawObject)
     return CreateFailed(reportFailures, kNoDirectDrawMessage);
@@ -236,58 +228,4 @@ void SetOverlayColorKey() {
   key.dwColorSpaceLowValue = d.ColorKey;
   key.dwColorSpaceHighValue = d.ColorKey;
   d.PrimarySurface->SetColorKey(DDCKEY_DESTOVERLAY, &key);
-}
-
-bool StartVideoPort() {
-  DisplayState& d = Display;
-  if (!ChooseOutputFormat()) return false;
-  if (!CreateSurfaces()) {
-    d.OverlayUnavailable = 1;
-    return false;
-  }
-  d.Clipper->SetHWnd(0, VideoWindow.Window);
-  d.PrimarySurface->SetClipper(d.Clipper);
-  SetOverlayColorKey();
-
-  // Cards that lose stretch or interpolation capacity while keying show the overlay
-  // keyed only where the window is covered; the answers at full field size tell which.
-  DDVIDEOPORTBANDWIDTH bandwidth = {};
-  bandwidth.dwSize = sizeof(bandwidth);
-  d.VideoPort->GetBandwidthInfo(&d.OutputFormat, 0, 0, DDVPB_TYPE, &bandwidth);
-  const bool sourceType = bandwidth.dwCaps == DDVPBCAPS_SOURCE;
-  const DWORD fieldHeight = d.VideoPortConfig.FieldHeight;
-  if (FAILED(d.VideoPort->GetBandwidthInfo(&d.OutputFormat, kFieldWidth, fieldHeight,
-                                           sourceType ? DDVPB_OVERLAY : DDVPB_VIDEOPORT,
-                                           &bandwidth)))
-    return false;
-  d.KeyAlways = KeyAlwaysFromBandwidth(sourceType, bandwidth.dwYInterpAndColorkey,
-                                       bandwidth.dwYInterpolate, bandwidth.dwColorkey);
-
-  if (FAILED(d.VideoPort->SetTargetSurface(d.OverlaySurface, DDVPTARGET_VIDEO))) return false;
-  d.PortStarting = 1;
-  if (!RestartVideo()) return false;
-  d.PortStarting = 0;
-  InvalidateRect(VideoWindow.Window, nullptr, FALSE);
-  SetTimer(VideoWindow.Window, kTimerOverlay, kOverlayTickMs, nullptr);
-  return true;
-}
-
-void StartLiveVideo(HWND videoWindow) {
-  if (!OpenVideoPort()) {
-    ShowWindow(videoWindow, SW_HIDE);
-    ShowProductMessage(videoWindow, kNoVideoPortMessage, kVideoPortFailureStyle);
-    DisplayRelease();
-    PostQuitMessage(0);
-    return;
-  }
-  if (StartVideoPort()) return;
-  if (Display.OverlayUnavailable) {
-    ShowWindow(videoWindow, SW_HIDE);
-    ShowProductMessage(videoWindow, kNoLiveVideoMessage, kNoLiveVideoStyle);
-    DisplayRelease();
-    PostQuitMessage(0);
-    return;
-  }
-  // The program stays, without live video and without the refresh tick.
-  ShowProductMessage(videoWindow, kVideoPortNotStartedMessage, kVideoPortFailureStyle);
 }

@@ -1,44 +1,11 @@
-#include "display/portable/OverlayGeometry.h"
+#include "display/OverlayGeometry.h"
 
 namespace {
 
-enum class FieldGroup { Lines240, Lines288, Unknown };
-
-FieldGroup FieldGroupOf(int32_t videoStandard) {
-  switch (videoStandard) {
-    case 0:
-    case 1:
-    case 2:
-    case 4:
-      return FieldGroup::Lines240;
-    case 3:
-    case 5:
-    case 6:
-      return FieldGroup::Lines288;
-    default:
-      return FieldGroup::Unknown;
-  }
-}
-
-// Lines the 240-line group carries above its picture.
-constexpr uint32_t kBlankingLines240 = 11;
-constexpr uint32_t kPictureLines240 = 240;
-constexpr uint32_t kPictureLines288 = 288;
 // Columns cut at each side of a full 720-pixel field.
 constexpr uint32_t kCropColumns = 8;
 
 }  // namespace
-
-uint32_t FieldHeightForStandard(int32_t videoStandard, uint32_t current) {
-  switch (FieldGroupOf(videoStandard)) {
-    case FieldGroup::Lines240:
-      return kFieldHeight240Line;
-    case FieldGroup::Lines288:
-      return kFieldHeight288Line;
-    default:
-      return current;
-  }
-}
 
 Rect AlignRect(Rect rect, bool boundaryRule, uint32_t boundary, bool sizeRule, uint32_t size) {
   uint32_t left = static_cast<uint32_t>(rect.left);
@@ -93,35 +60,30 @@ PortGeometry ComputePortGeometry(const PortGeometry& previous, uint32_t level, i
   // kCropColumns of every 720 columns, rounded up.
   g.LeftCrop = (kCropColumns * static_cast<uint32_t>(clientWidth) + kFieldWidth - 1) / kFieldWidth;
 
-  switch (FieldGroupOf(videoStandard)) {
-    case FieldGroup::Lines240:
-      if (clientHeight <= static_cast<int32_t>(kPictureLines240)) {
-        // The port shrinks the field to the window, blanking included, so the overlay
-        // never has to shrink vertically; the blanking shrinks in proportion.
-        const uint32_t h = static_cast<uint32_t>(clientHeight);
-        g.TopCrop = (kBlankingLines240 * h + kPictureLines240 - 1) / kPictureLines240;
-        g.SourceBottom = h + g.TopCrop;
-        g.PrescaleHeight = g.SourceBottom;
-        g.Prescale = true;
-      } else {
-        g.TopCrop = kBlankingLines240;
-        g.SourceBottom = fieldHeight;
-        g.PrescaleHeight = fieldHeight;
-      }
-      break;
-    case FieldGroup::Lines288:
-      g.TopCrop = 0;
-      if (clientHeight <= static_cast<int32_t>(kPictureLines288)) {
-        g.SourceBottom = static_cast<uint32_t>(clientHeight);
-        g.PrescaleHeight = g.SourceBottom;
-        g.Prescale = true;
-      } else {
-        g.SourceBottom = fieldHeight;
-        g.PrescaleHeight = fieldHeight;
-      }
-      break;
-    case FieldGroup::Unknown:
-      break;
+  if (IsStandard240Line(videoStandard)) {
+    if (clientHeight <= static_cast<int32_t>(kPictureHeight240)) {
+      // The port shrinks the field to the window, blanking included, so the overlay
+      // never has to shrink vertically; the blanking shrinks in proportion.
+      const uint32_t h = static_cast<uint32_t>(clientHeight);
+      g.TopCrop = (kBlankingLines240 * h + kPictureHeight240 - 1) / kPictureHeight240;
+      g.SourceBottom = h + g.TopCrop;
+      g.PrescaleHeight = g.SourceBottom;
+      g.Prescale = true;
+    } else {
+      g.TopCrop = kBlankingLines240;
+      g.SourceBottom = fieldHeight;
+      g.PrescaleHeight = fieldHeight;
+    }
+  } else if (IsValidVideoStandard(videoStandard)) {
+    g.TopCrop = 0;
+    if (clientHeight <= static_cast<int32_t>(kPictureHeight288)) {
+      g.SourceBottom = static_cast<uint32_t>(clientHeight);
+      g.PrescaleHeight = g.SourceBottom;
+      g.Prescale = true;
+    } else {
+      g.SourceBottom = fieldHeight;
+      g.PrescaleHeight = fieldHeight;
+    }
   }
   // One line more in every group: the first line the port delivers is never shown.
   g.TopCrop += 1;

@@ -1,3 +1,0 @@
-#include "ui/Panels.h"
-
-PanelHandles Panels;

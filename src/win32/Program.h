@@ -1,0 +1,13 @@
+// The process's instance handle: every unit that loads resources or creates windows
+// takes it from here.
+#pragma once
+
+#include <windows.h>
+
+struct ProgramState {
+  HINSTANCE Instance = nullptr;  // saved by start-up
+};
+extern ProgramState Program;
+
+// Program.Instance, or the executable's own module before start-up has saved it.
+HINSTANCE ProgramInstance();
