@@ -1,5 +1,5 @@
 // Renumbering of still file names: the seven-character cut, growth past 999, short names
-// and the 255-character bound of the name field.
+// and the 254-character bound that lets every name pass through the dialog's edit.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -60,9 +60,10 @@ TEST(CaptureNames, CountersPrintUnsignedAndWrapToZero) {
   EXPECT_STREQ(field.Text, "x000.bmp");
 }
 
-TEST(CaptureNames, ANameThatWouldPass255CharactersIsNotRenumbered) {
-  // 248 characters and "999.bmp": 255 in all; the next name would need 256.
-  const std::string stem(248, 'd');
+TEST(CaptureNames, ANameThatWouldPass254CharactersIsNotRenumbered) {
+  // 247 characters and "999.bmp": 254 in all; the next name would need 255, which the
+  // Set Capture File dialog would cut short when it reads the name back.
+  const std::string stem(247, 'd');
   NameField full(stem + "999.bmp");
   uint32_t counter = 999;
   EXPECT_FALSE(AdvanceNumberedStillName(full.Text, counter));
@@ -70,13 +71,13 @@ TEST(CaptureNames, ANameThatWouldPass255CharactersIsNotRenumbered) {
   EXPECT_EQ(std::string(full.Text), stem + "999.bmp");
   EXPECT_EQ(NumberedStillName(stem + "999.bmp", 1000), std::nullopt);
 
-  // One character less leaves room for exactly 255.
+  // One character less leaves room for exactly 254.
   NameField room(stem.substr(1) + "999.bmp");
   EXPECT_TRUE(AdvanceNumberedStillName(room.Text, counter));
   EXPECT_EQ(std::string(room.Text), stem.substr(1) + "1000.bmp");
   EXPECT_EQ(std::strlen(room.Text), kCaptureNameMax);
 
-  // Three-digit renumbering keeps the length, so a 255-character name still counts on.
+  // Three-digit renumbering keeps the length, so a 254-character name still counts on.
   NameField same(stem + "005.bmp");
   counter = 5;
   EXPECT_TRUE(AdvanceNumberedStillName(same.Text, counter));
@@ -88,5 +89,26 @@ TEST(CaptureNames, ANameThatWouldPass255CharactersIsNotRenumbered) {
   counter = 3;
   EXPECT_FALSE(AdvanceNumberedStillName(unterminated.Text, counter));
   EXPECT_EQ(counter, 3u);
-  EXPECT_EQ(unterminated.Text[kCaptureNameMax], 'e');
+  EXPECT_EQ(unterminated.Text[kCaptureNameCapacity - 1], 'e');
+}
+
+TEST(CaptureNames, TickingAndClearingNumberedNamesRoundTrips) {
+  const auto numbered = NumberStillName("c:\\capture.bmp", 1);
+  EXPECT_EQ(numbered, "c:\\capture001.bmp");
+  EXPECT_EQ(UnnumberStillName(*numbered), "c:\\capture.bmp");
+  EXPECT_EQ(NumberStillName("c:\\capture.bmp", 12345), "c:\\capture12345.bmp");
+
+  // Short names are never cut below their start.
+  EXPECT_EQ(NumberStillName("", 7), "007.bmp");
+  EXPECT_EQ(NumberStillName("ab", 7), "007.bmp");
+  EXPECT_EQ(NumberStillName("a.bmp", 7), "a007.bmp");
+  EXPECT_EQ(UnnumberStillName(""), ".bmp");
+  EXPECT_EQ(UnnumberStillName("x01.bm"), ".bmp");
+  EXPECT_EQ(UnnumberStillName("x001.bmp"), "x.bmp");
+
+  // Numbering adds three characters: a 251-character name takes them, a 252-character
+  // one is refused rather than made longer than the dialog can read back.
+  const std::string fits = std::string(247, 'f') + ".bmp";
+  EXPECT_EQ(NumberStillName(fits, 1)->size(), kCaptureNameMax);
+  EXPECT_EQ(NumberStillName("g" + fits, 1), std::nullopt);
 }
