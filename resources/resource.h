@@ -28,6 +28,24 @@
 #define IDC_CAPTURE 1054
 #define IDC_DONE 1055
 
+// Video Format and Set Capture File dialogs and their controls.
+#define IDD_VIDEO_FORMAT 107
+#define IDD_SET_CAPTURE_FILE 112
+#define IDC_IMAGE_DIMENSIONS 1022
+#define IDC_IMAGE_SIZE 1024
+#define IDC_FULL_SCREEN 1027
+#define IDC_IMAGE_FORMAT_LABEL 1028
+#define IDC_IMAGE_FORMAT 1029
+#define IDC_SINGLE_FRAME_GROUP 1035
+#define IDC_TO_CLIPBOARD 1036
+#define IDC_TO_FILE 1037
+#define IDC_STILL_NAME 1039
+#define IDC_STILL_BROWSE 1040
+#define IDC_AVI_BROWSE 1044
+#define IDC_AVI_NAME 1045
+#define IDC_NUMBERED_NAMES 1057
+#define IDC_CAPTURE_SIZE 1180
+
 // The skinned panels: empty dialog templates; the main panel's only control is the
 // clip position trackbar.
 #define IDD_MAIN_PANEL 128

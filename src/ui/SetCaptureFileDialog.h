@@ -1,0 +1,10 @@
+// "Set Capture File": where still captures go (clipboard or a BMP file, numbered or not),
+// their size, and the AVI file of frame-sequence and video capture. Edits a working copy
+// of CaptureOptions that only OK writes back.
+#pragma once
+
+#include <windows.h>
+
+// Modal, owned by the main panel; returns when the dialog ends.
+void ShowSetCaptureFileDialog();
+INT_PTR CALLBACK SetCaptureFileDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,56 @@
+#include "DialogTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include "app/VideoWindow.h"
+#include "resource.h"
+#include "ui/MainPanel.h"
+#include "win32/Recorders.h"
+#include "win32/ViewState.h"
+
+void RunWithPanel(const std::function<void()>& body, const SimScenario& scenario) {
+  ResetProgramState();
+  UnregisterClassA(kVideoWindowClass, GetModuleHandleA(nullptr));
+  {
+    TestBoard board(scenario);
+    RunProgram([&] {
+      ASSERT_NE(MainPanel.Window, nullptr);
+      body();
+      SendMessageA(VideoWindow.Window, WM_COMMAND, ID_EXIT, 0);
+    });
+  }
+  ResetProgramState();
+}
+
+void ClickPanel(int x, int y) {
+  SendMessageA(MainPanel.Window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+  SendMessageA(MainPanel.Window, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+}
+
+std::vector<std::string> ComboEntries(HWND dialog, int id) {
+  std::vector<std::string> entries;
+  const auto count = SendDlgItemMessageA(dialog, id, CB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    char text[128] = {};
+    SendDlgItemMessageA(dialog, id, CB_GETLBTEXT, static_cast<WPARAM>(i),
+                        reinterpret_cast<LPARAM>(text));
+    entries.emplace_back(text);
+  }
+  return entries;
+}
+
+int ComboSelection(HWND dialog, int id) {
+  return static_cast<int>(SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0));
+}
+
+void ChooseEntry(HWND dialog, int id, int index) {
+  SendDlgItemMessageA(dialog, id, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+SIZE ClientSize(HWND window) {
+  RECT r = {};
+  GetClientRect(window, &r);
+  return {r.right, r.bottom};
+}
