@@ -7,15 +7,18 @@
 #include "ui/MainPanel.h"
 #include "win32/Recorders.h"
 #include "win32/ViewState.h"
+#include "sim/SimBoard.h"
 
-void RunWithPanel(const std::function<void()>& body, const SimScenario& scenario) {
+void RunWithPanel(const std::function<void(SimBoard&)>& body, const SimScenario& scenario) {
   ResetProgramState();
   UnregisterClassA(kVideoWindowClass, GetModuleHandleA(nullptr));
   {
     TestBoard board(scenario);
     RunProgram([&] {
       ASSERT_NE(MainPanel.Window, nullptr);
-      body();
+      for (int i = 0; i < 200 && board.Board().Engine().Stats().rendered < 4; ++i) Pump(10);
+      ASSERT_TRUE(board.Board().Engine().Running());
+      body(board.Board());
       SendMessageA(VideoWindow.Window, WM_COMMAND, ID_EXIT, 0);
     });
   }

@@ -10,8 +10,11 @@
 
 #include "sim/SimScenario.h"
 
-// Runs the program on a simulated board and `body` inside its message loop, then exits.
-void RunWithPanel(const std::function<void()>& body, const SimScenario& scenario = {});
+class SimBoard;
+
+// Runs the program on a simulated board and `body` inside its message loop once live
+// video flows, then exits.
+void RunWithPanel(const std::function<void(SimBoard&)>& body, const SimScenario& scenario = {});
 
 // A press and release at a point of the main panel, as the pointer makes them.
 void ClickPanel(int x, int y);

@@ -42,7 +42,7 @@ void ExpectClient(int width, int height) {
 }  // namespace
 
 TEST(VideoFormatDialog, LiveVideoOffersSixSizesAndFullScreenAndOkAppliesTheChoice) {
-  RunWithPanel([] {
+  RunWithPanel([](SimBoard&) {
     CaptureOptions = {};
     WithVideoFormat([](HWND dialog) {
       EXPECT_EQ(GetWindow(dialog, GW_OWNER), MainPanel.Window);
@@ -74,7 +74,7 @@ TEST(VideoFormatDialog, LiveVideoOffersSixSizesAndFullScreenAndOkAppliesTheChoic
 }
 
 TEST(VideoFormatDialog, WithNoMatchingSizeNothingIsSelectedAndOkStillStoresTheFormat) {
-  RunWithPanel([] {
+  RunWithPanel([](SimBoard&) {
     CaptureOptions = {};
     SizeVideoWindow(VideoWindow.Window, 400, 300);
     Pump(600);  // the overlay refresh takes the new client size
@@ -90,7 +90,7 @@ TEST(VideoFormatDialog, WithNoMatchingSizeNothingIsSelectedAndOkStillStoresTheFo
 }
 
 TEST(VideoFormatDialog, FullScreenGoesFullScreenWithoutTheFormatAndOkThereLeavesIt) {
-  RunWithPanel([] {
+  RunWithPanel([](SimBoard&) {
     CaptureOptions = {};
     WithVideoFormat([](HWND dialog) {
       PressButton(dialog, IDC_FULL_SCREEN);
@@ -125,7 +125,7 @@ TEST(VideoFormatDialog, CaptureModeOffersOnlyTheFieldSizeOfTheStandard) {
   SimScenario pal;
   pal.compositeStandard = kPalBghi;
   RunWithPanel(
-      [] {
+      [](SimBoard&) {
         CaptureOptions = {};
         ASSERT_EQ(Settings.VideoStandard, kPalBghi);
         ClickPanel(kPanelCaptureMode.x, kPanelCaptureMode.y);
@@ -144,7 +144,7 @@ TEST(VideoFormatDialog, CaptureModeOffersOnlyTheFieldSizeOfTheStandard) {
       pal);
 
   // A 240-row standard offers its own size.
-  RunWithPanel([] {
+  RunWithPanel([](SimBoard&) {
     ClickPanel(kPanelCaptureMode.x, kPanelCaptureMode.y);
     WithVideoFormat([](HWND dialog) {
       EXPECT_EQ(ComboEntries(dialog, IDC_IMAGE_SIZE), std::vector<std::string>{"352 x 240"});
@@ -155,7 +155,7 @@ TEST(VideoFormatDialog, CaptureModeOffersOnlyTheFieldSizeOfTheStandard) {
 }
 
 TEST(VideoFormatDialog, PlaybackOffersNoSizesAndOkSizesTheWindowForOneField) {
-  RunWithPanel([] {
+  RunWithPanel([](SimBoard&) {
     CaptureOptions = {};
     SizeVideoWindow(VideoWindow.Window, 500, 400);
     VideoWindow.ViewMode = kPlaybackMode;
