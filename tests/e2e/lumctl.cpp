@@ -27,6 +27,7 @@ const char kUsage[] =
     "       lumctl key <class> <vk> [ctrl]\n"
     "       lumctl msgbox <caption> <timeout_ms>\n"
     "       lumctl count-msgbox <caption> <duration_ms>\n"
+    "       lumctl item <dialog title> <control id>   (0: the dialog's client area)\n"
     "<vk>: a number, a letter or digit, or F1..F12, RETURN, ESCAPE, ADD, SUBTRACT,\n"
     "NUMPAD0..NUMPAD9, SPACE, TAB, LEFT, RIGHT, UP, DOWN\n";
 
@@ -113,6 +114,27 @@ HWND FindMessageBox(const std::string& caption) {
         if (std::strcmp(cls, "#32770") != 0 || !IsWindowVisible(window)) return TRUE;
         GetWindowTextA(window, title, sizeof title);
         if (*s->caption != title || !GetDlgItem(window, kMsgBoxTextId)) return TRUE;
+        s->found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// A visible top-level dialog of that title.
+HWND FindDialog(const std::string& title) {
+  struct Search {
+    const std::string* title;
+    HWND found;
+  } search{&title, nullptr};
+  EnumWindows(
+      [](HWND window, LPARAM param) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(param);
+        char cls[16] = {}, text[512] = {};
+        GetClassNameA(window, cls, sizeof cls);
+        if (std::strcmp(cls, "#32770") != 0 || !IsWindowVisible(window)) return TRUE;
+        GetWindowTextA(window, text, sizeof text);
+        if (*s->title != text) return TRUE;
         s->found = window;
         return FALSE;
       },
@@ -260,6 +282,36 @@ void SendKey(HWND window, UINT vk, bool ctrl) {
   PostMessageA(window, WM_KEYUP, vk, scan | 1 | (1L << 30) | (1L << 31));
 }
 
+// Where a control is on the screen and what it shows, so a script can point at it and
+// check the result: rect=x,y,w,h (client area), enabled, checked, text, and for combo
+// boxes the selection and the height of a list item.
+int DescribeItem(const char* title, unsigned long id) {
+  HWND dialog = FindDialog(title);
+  if (!dialog) return Fail("no dialog \"%s\"", title);
+  HWND item = id ? GetDlgItem(dialog, static_cast<int>(id)) : dialog;
+  if (!item) return Fail("no control %lu in \"%s\"", id, title);
+  RECT client = {};
+  GetClientRect(item, &client);
+  POINT origin = {0, 0};
+  ClientToScreen(item, &origin);
+  // GetWindowText of another process's control reads only its caption, never an edit's text.
+  char text[512] = {};
+  SendMessageTimeoutA(item, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_BLOCK,
+                      kCloseTimeoutMs, nullptr);
+  char cls[32] = {};
+  GetClassNameA(item, cls, sizeof cls);
+  long selection = -1, itemHeight = 0;
+  if (lstrcmpiA(cls, "ComboBox") == 0) {
+    selection = static_cast<long>(SendMessageA(item, CB_GETCURSEL, 0, 0));
+    itemHeight = static_cast<long>(SendMessageA(item, CB_GETITEMHEIGHT, 0, 0));
+  }
+  const bool checked = id && IsDlgButtonChecked(dialog, static_cast<int>(id)) == BST_CHECKED;
+  std::printf("rect=%ld,%ld,%ld,%ld enabled=%d checked=%d sel=%ld itemheight=%ld\ntext=%s\n",
+              origin.x, origin.y, client.right, client.bottom, IsWindowEnabled(item) ? 1 : 0,
+              checked ? 1 : 0, selection, itemHeight, Escaped(text).c_str());
+  return 0;
+}
+
 int Run(int argc, char** argv) {
   if (argc < 4) return 2;
   const std::string verb = argv[1];
@@ -275,6 +327,10 @@ int Run(int argc, char** argv) {
     return 0;
   }
   if (argc != 4) return 2;
+  if (verb == "item") {
+    if (!ParseNumber(argv[3], 0xFFFF, number)) return 2;
+    return DescribeItem(name, number);
+  }
   if (verb == "command") {
     if (!ParseNumber(argv[3], 0xFFFF, number)) return 2;
     HWND window = FindWindowA(name, nullptr);

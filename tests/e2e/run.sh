@@ -289,6 +289,60 @@ check "no raw file left" test ! -e "$c/temp.avi"
 ctl command QUENDALUMETRA 40004 >/dev/null
 check "exit code 0" test "$(wait_rc cap 15)" = 0
 
+echo "-- Video Format and Set Capture File with the pointer"
+# The dialogs are opened and operated with real pointer input on the virtual display;
+# lumctl only reports where a control is and what it shows.
+simulator_reset
+c="$WINEPREFIX/drive_c"
+rm -f "$c/capture.avi" "$c/capture001.bmp" "$c/capture002.bmp" "$c/temp.avi"
+item_field() { ctl item "$1" "$2" | grep -o "$3=[^ ]*" | head -n1 | cut -d= -f2-; }
+item_text() { ctl item "$1" "$2" | sed -n 's/^text=//p'; }
+rect_of() { ctl item "$1" "$2" | sed -n 's/^rect=\([-0-9]*\),\([-0-9]*\),\([0-9]*\),\([0-9]*\) .*/\1 \2 \3 \4/p'; }
+click_at() { xdotool mousemove "$1" "$2" click 1; sleep 0.8; }
+click_item() { local x y w h; read -r x y w h < <(rect_of "$1" "$2"); click_at $((x + w / 2)) $((y + h / 2)); }
+panel_click() { local x y w h; read -r x y w h < <(rect_of "Corvan Main Panel" 0); click_at $((x + $1)) $((y + $2)); }
+pick_entry() {  # dialog title, combo id, entry: drops the list down and clicks the entry
+  local x y w h ih
+  read -r x y w h < <(rect_of "$1" "$2")
+  ih=$(item_field "$1" "$2" itemheight)
+  click_at $((x + w / 2)) $((y + h / 2))
+  click_at $((x + w / 2)) $((y + h + 2 + ih * $3 + ih / 2))
+}
+start dialogs
+ctl wait-window QUENDALUMETRA 15000 >/dev/null; sleep 1
+if command -v xdotool >/dev/null; then
+  panel_click 63 48
+  check "Capture Mode from the panel" grep -q 'client=352x240' <(ctl wait-window QUENDALUMETRA 1000)
+  panel_click 300 46
+  check "Video Format opens from its panel button, RGB chosen" test "$(item_field "Video Format" 1029 sel)" = 0
+  check "in Capture Mode Full Screen is unavailable" test "$(item_field "Video Format" 1027 enabled)" = 0
+  pick_entry "Video Format" 1029 1
+  check "YVU9 picked from the list" test "$(item_text "Video Format" 1029)" = "YVU9 Planar  (Indeo Raw)"
+  click_item "Video Format" 1
+  check "OK closes Video Format" bash -c "! '$WINE' '$root/build/win/lumctl.exe' item 'Video Format' 0 >/dev/null 2>&1"
+  panel_click 340 46
+  check "Set Capture File opens from its panel button" test "$(item_text "Set Capture File" 1039)" = 'c:\capture.bmp'
+  click_item "Set Capture File" 1057
+  check "ticking numbered names shows capture001.bmp" test "$(item_text "Set Capture File" 1039)" = 'c:\capture001.bmp'
+  pick_entry "Set Capture File" 1180 4
+  check "capture size 1760 x 1200 picked" test "$(item_text "Set Capture File" 1180)" = "1760 x 1200"
+  import -window root "$work/set-capture-file.png"
+  click_item "Set Capture File" 1
+  panel_click 300 21; sleep 1.5  # Capture Single Frame
+  check "the still is numbered and 5x: 1760 x 1200" test "$(stat -c %s "$c/capture001.bmp" 2>/dev/null)" = 6336054
+  panel_click 340 21  # Capture Video
+  sleep 2; ctl key QUENDALUMETRA A >/dev/null
+  ctl msgbox "Corvan Telvista" 30000 >"$work/dialogs.box"
+  check "video capture summary" grep -Eq '^text=Captured [0-9]+ frames' "$work/dialogs.box"
+  check "the AVI is YVU9 and ffprobe reads it as yuv410p 352x240" test \
+    "$(ffprobe -v error -show_entries stream=codec_tag_string,width,height,pix_fmt -of csv=p=0 "$c/capture.avi")" \
+    = "YVU9,352,240,yuv410p"
+else
+  check "xdotool is installed" false
+fi
+ctl command QUENDALUMETRA 40004 >/dev/null
+check "exit code 0" test "$(wait_rc dialogs 15)" = 0
+
 simulator_reset
 echo "$pass $fail" >"$counts"
 echo "e2e: $pass passed, $fail failed"

@@ -57,3 +57,14 @@ SIZE ClientSize(HWND window) {
   GetClientRect(window, &r);
   return {r.right, r.bottom};
 }
+
+std::vector<int> TabOrder(HWND dialog) {
+  std::vector<int> ids;
+  HWND first = GetNextDlgTabItem(dialog, nullptr, FALSE);
+  for (HWND at = first; at && ids.size() < 32;) {
+    ids.push_back(GetDlgCtrlID(at));
+    at = GetNextDlgTabItem(dialog, at, FALSE);
+    if (at == first) break;
+  }
+  return ids;
+}

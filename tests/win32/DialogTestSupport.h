@@ -29,3 +29,6 @@ void ChooseEntry(HWND dialog, int id, int index);
 
 // The client size of a window.
 SIZE ClientSize(HWND window);
+
+// The ids Tab visits, from the first tab stop round to it again.
+std::vector<int> TabOrder(HWND dialog);

@@ -83,6 +83,11 @@ TEST(SetCaptureFileDialog, EditsAWorkingCopyThatOnlyOkWritesBack) {
       EXPECT_EQ(DialogItemText(dialog, IDC_AVI_NAME), "c:\\capture.avi");
       EXPECT_EQ(ComboEntries(dialog, IDC_CAPTURE_SIZE), kSizes240);
       EXPECT_EQ(ComboSelection(dialog, IDC_CAPTURE_SIZE), 1);
+      // Tab goes down the dialog (through the chosen radio button), each Browse before the
+      // name it fills.
+      EXPECT_EQ(TabOrder(dialog),
+                (std::vector<int>{IDC_TO_FILE, IDC_STILL_BROWSE, IDC_STILL_NAME, IDC_NUMBERED_NAMES,
+                                  IDC_CAPTURE_SIZE, IDC_AVI_BROWSE, IDC_AVI_NAME, IDOK, IDCANCEL}));
 
       // Ticking numbers the name, clearing restores it.
       PressButton(dialog, IDC_NUMBERED_NAMES);

@@ -52,6 +52,8 @@ TEST(VideoFormatDialog, LiveVideoOffersSixSizesAndFullScreenAndOkAppliesTheChoic
       EXPECT_EQ(ComboEntries(dialog, IDC_IMAGE_FORMAT), kFormats);
       EXPECT_EQ(ComboSelection(dialog, IDC_IMAGE_FORMAT), 0);
       EXPECT_TRUE(Enabled(dialog, IDC_FULL_SCREEN));
+      EXPECT_EQ(TabOrder(dialog), (std::vector<int>{IDC_IMAGE_SIZE, IDC_FULL_SCREEN,
+                                                    IDC_IMAGE_FORMAT, IDOK, IDCANCEL}));
       ChooseEntry(dialog, IDC_IMAGE_SIZE, 4);
       ChooseEntry(dialog, IDC_IMAGE_FORMAT, 1);
       PressButton(dialog, IDOK);
