@@ -48,6 +48,12 @@ prepare_prefix() {
     "$WINE" wineboot -i >/dev/null 2>&1 || true
     "$WINESERVER" -w
   fi
+  # The panels' texts are set in Times New Roman; Liberation Serif has its metrics.
+  if ! grep -q '"Times New Roman"="Liberation Serif"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+    "$WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "Times New Roman" \
+      /d "Liberation Serif" /f >/dev/null 2>&1
+    "$WINESERVER" -w
+  fi
   if ! grep -q '"Desktop"="Default"' "$WINEPREFIX/user.reg" 2>/dev/null; then
     "$WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
     "$WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$DESKTOP_SIZE" /f >/dev/null 2>&1
