@@ -213,7 +213,7 @@ done
 check "colour bars are recognisable inside the window" test $bars_ok = 1
 desktop=$(pixel "$work/live-a.png" 3 3)
 check "no picture left of the window" test "$(pixel "$work/live-a.png" $((ox - 12)) $((oy + 60)))" = "$desktop"
-check "no picture below the window" test "$(pixel "$work/live-a.png" $((ox + 66)) $((oy + 260)))" = "$desktop"
+check "no picture right of the window" test "$(pixel "$work/live-a.png" $((ox + 352 + 12)) $((oy + 60)))" = "$desktop"
 ctl key QUENDALUMETRA S ctrl >/dev/null; sleep 1
 import -window root "$work/live-full.png"
 check "full screen fills the screen with the picture" \
