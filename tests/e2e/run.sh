@@ -263,6 +263,7 @@ check "exit code 0" test "$(wait_rc lost 15)" = 0
 
 echo "-- capture"
 simulator_reset
+simulator_string EngineStats "$(winpath "$work/engine-cap.txt")"
 c="$WINEPREFIX/drive_c"
 rm -f "$c/capture.bmp" "$c/capture.avi" "$c/temp.avi"
 start cap
@@ -283,11 +284,16 @@ d=$(od -An -tu4 -j128 -N4 "$c/capture.avi" 2>/dev/null | tr -d ' ')
 # The capture ran for the header's duration plus the 100 ms taken off for the key.
 echo "  report: video capture: ${n:-?} frames in ${d:-?} ms + 100 ms," \
   "$(awk -v n="${n:-0}" -v d="${d:-0}" 'BEGIN { printf "%.3f", n * 1000 / (d + 100) }') frames/s of 59.940"
-check "never more than one frame a field, and frames for most fields" \
-  awk -v n="${n:-0}" -v d="${d:-0}" 'BEGIN { e = (d + 100) * 59.94 / 1000; exit !(n > 0 && n <= e + 2 && n >= e / 2) }'
+check "never more than one frame a field" \
+  awk -v n="${n:-0}" -v d="${d:-0}" 'BEGIN { e = (d + 100) * 59.94 / 1000; exit !(n > 0 && n <= e + 2) }'
 check "no raw file left" test ! -e "$c/temp.avi"
 ctl command QUENDALUMETRA 40004 >/dev/null
 check "exit code 0" test "$(wait_rc cap 15)" = 0
+# A busy machine costs the board fields and the capture some of those; the capture still
+# gets at least half of what the board delivered, at the rate it delivered over the run.
+read -r _ _ _ _ _ cap_rate <<<"$(tr -d '\r' <"$work/engine-cap.txt" 2>/dev/null | tail -n1)"
+check "frames for at least half the fields delivered (board at ${cap_rate:-?} fields/s)" \
+  awk -v n="${n:-0}" -v d="${d:-0}" -v r="${cap_rate:-0}" 'BEGIN { exit !(r > 0 && n >= r * (d + 100) / 1000 / 2) }'
 
 echo "-- the main panel with the pointer"
 simulator_reset
