@@ -14,22 +14,26 @@ fi
 DESKTOP_SIZE=${DESKTOP_SIZE:-1024x768}
 XVFB_PID=""
 
-# Starts Xvfb on a free display number and exports DISPLAY.
+# Starts Xvfb on a display number it picks itself and exports DISPLAY. Picking a number
+# here and starting Xvfb on it would race with another session doing the same, and the
+# loser would end up on the winner's display, which goes away with the winner.
 start_xvfb() {
-  local n
-  for n in $(seq 90 140); do
-    [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] && continue
-    Xvfb ":$n" -screen 0 "${DESKTOP_SIZE}x24" -nolisten tcp >/dev/null 2>&1 &
-    XVFB_PID=$!
-    for _ in $(seq 50); do
-      [[ -e /tmp/.X11-unix/X$n ]] && break
-      sleep 0.1
-    done
-    if kill -0 "$XVFB_PID" 2>/dev/null; then
-      export DISPLAY=":$n"
-      return 0
-    fi
+  local number_file n
+  number_file=$(mktemp) || return 1
+  Xvfb -displayfd 3 -screen 0 "${DESKTOP_SIZE}x24" -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
+  XVFB_PID=$!
+  for _ in $(seq 100); do
+    [[ -s "$number_file" ]] && break
+    kill -0 "$XVFB_PID" 2>/dev/null || break
+    sleep 0.1
   done
+  n=$(tr -dc 0-9 <"$number_file")
+  rm -f "$number_file"
+  if [[ -n "$n" ]] && kill -0 "$XVFB_PID" 2>/dev/null; then
+    export DISPLAY=":$n"
+    return 0
+  fi
+  stop_xvfb
   echo "cannot start Xvfb" >&2
   return 1
 }
@@ -46,6 +50,12 @@ prepare_prefix() {
   if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
     echo "wine: creating prefix $WINEPREFIX"
     "$WINE" wineboot -i >/dev/null 2>&1 || true
+    "$WINESERVER" -w
+  fi
+  # The panels' texts are set in Times New Roman; Liberation Serif has its metrics.
+  if ! grep -q '"Times New Roman"="Liberation Serif"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+    "$WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "Times New Roman" \
+      /d "Liberation Serif" /f >/dev/null 2>&1
     "$WINESERVER" -w
   fi
   if ! grep -q '"Desktop"="Default"' "$WINEPREFIX/user.reg" 2>/dev/null; then

@@ -3,12 +3,13 @@
 #include <algorithm>
 
 #include "capture/AviFormat.h"
+#include "shared/VideoStandards.h"
 
 namespace {
 
 // The budget is reckoned on the 240-row picture whatever the standard.
 constexpr uint32_t kBudgetWidth = 352;
-constexpr uint32_t kBudgetHeight = 240;
+constexpr uint32_t kBudgetHeight = kPictureHeight240;
 constexpr uint32_t kBudgetSlack = 48;  // raw and finished chunk heads, index entry, spare
 constexpr uint32_t kRawShareSlack = 24;
 constexpr uint64_t kSharedDriveReserve = 464;  // both files' headers

@@ -518,6 +518,7 @@ INT_PTR CALLBACK MainPanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM l
       Paint(panel);
       return TRUE;
     case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:  // a quick second click is a press like any other
       PanelPress(panel, MainPanelSkin, lParam);
       return TRUE;
     case WM_MOUSEMOVE:

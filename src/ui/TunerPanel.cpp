@@ -326,6 +326,7 @@ INT_PTR CALLBACK TunerPanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM 
       Paint(panel);
       return TRUE;
     case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:  // a quick second click is a press like any other
       PanelPress(panel, skin, lParam);
       return TRUE;
     case WM_MOUSEMOVE:

@@ -20,7 +20,7 @@ constexpr int kMsgBoxTextId = 0xFFFF;
 constexpr int kMsgBoxIconId = 0x0014;
 
 const char kUsage[] =
-    "usage: lumctl wait-window <class> <timeout_ms>\n"
+    "usage: lumctl wait-window <window> <timeout_ms>\n"
     "       lumctl no-window <class> <duration_ms>\n"
     "       lumctl wait-gone <class> <timeout_ms>\n"
     "       lumctl command <class> <id>\n"
@@ -28,6 +28,7 @@ const char kUsage[] =
     "       lumctl msgbox <caption> <timeout_ms>\n"
     "       lumctl count-msgbox <caption> <duration_ms>\n"
     "       lumctl item <dialog title> <control id>   (0: the dialog's client area)\n"
+    "<window>, <class>: a window class, or <class>|<title>\n"
     "<vk>: a number, a letter or digit, or F1..F12, RETURN, ESCAPE, ADD, SUBTRACT,\n"
     "NUMPAD0..NUMPAD9, SPACE, TAB, LEFT, RIGHT, UP, DOWN\n";
 
@@ -266,6 +267,14 @@ bool PressOk(HWND box) {
   return false;
 }
 
+// "<class>" or "<class>|<title>": the panels are dialogs, told apart by their titles.
+HWND FindByName(const char* name) {
+  const char* bar = std::strchr(name, '|');
+  if (!bar) return FindWindowA(name, nullptr);
+  const std::string windowClass(name, bar);
+  return FindWindowA(windowClass.c_str(), bar + 1);
+}
+
 void SendKey(HWND window, UINT vk, bool ctrl) {
   SetForegroundWindow(window);
   if (ctrl) {
@@ -321,7 +330,7 @@ int Run(int argc, char** argv) {
   if (verb == "key") {
     const bool ctrl = argc == 5 && lstrcmpiA(argv[4], "ctrl") == 0;
     if (argc > 5 || (argc == 5 && !ctrl) || !ParseVirtualKey(argv[3], number)) return 2;
-    HWND window = FindWindowA(name, nullptr);
+    HWND window = FindByName(name);
     if (!window) return Fail("no window of class %s", name);
     SendKey(window, number, ctrl);
     return 0;
@@ -333,7 +342,7 @@ int Run(int argc, char** argv) {
   }
   if (verb == "command") {
     if (!ParseNumber(argv[3], 0xFFFF, number)) return 2;
-    HWND window = FindWindowA(name, nullptr);
+    HWND window = FindByName(name);
     if (!window) return Fail("no window of class %s", name);
     return PostMessageA(window, WM_COMMAND, MAKEWPARAM(number, 0), 0) ? 0 : 1;
   }
@@ -342,28 +351,31 @@ int Run(int argc, char** argv) {
 
   if (verb == "wait-window") {
     HWND window = nullptr;
-    if (!PollUntil(ms, [&] { return (window = FindWindowA(name, nullptr)) != nullptr; })) {
+    if (!PollUntil(ms, [&] { return (window = FindByName(name)) != nullptr; })) {
       return Fail("no window of class %s after %lu ms", name, ms);
     }
     RECT client = {};
     GetClientRect(window, &client);
     POINT origin = {0, 0};
     ClientToScreen(window, &origin);
-    std::printf("hwnd=0x%llx client=%ldx%ld style=0x%08lx origin=%ld,%ld\n", HandleValue(window),
-                client.right - client.left, client.bottom - client.top,
-                static_cast<unsigned long>(GetWindowLongA(window, GWL_STYLE)), origin.x, origin.y);
+    RECT frame = {};
+    GetWindowRect(window, &frame);
+    std::printf("hwnd=0x%llx client=%ldx%ld style=0x%08lx origin=%ld,%ld rect=%ld,%ld,%ld,%ld\n",
+                HandleValue(window), client.right - client.left, client.bottom - client.top,
+                static_cast<unsigned long>(GetWindowLongA(window, GWL_STYLE)), origin.x, origin.y,
+                frame.left, frame.top, frame.right, frame.bottom);
     return 0;
   }
   if (verb == "no-window") {
     HWND window = nullptr;
-    if (PollUntil(ms, [&] { return (window = FindWindowA(name, nullptr)) != nullptr; })) {
+    if (PollUntil(ms, [&] { return (window = FindByName(name)) != nullptr; })) {
       std::printf("found hwnd=0x%llx\n", HandleValue(window));
       return 1;
     }
     return 0;
   }
   if (verb == "wait-gone") {
-    if (PollUntil(ms, [&] { return FindWindowA(name, nullptr) == nullptr; })) return 0;
+    if (PollUntil(ms, [&] { return FindByName(name) == nullptr; })) return 0;
     return Fail("window of class %s still there", name);
   }
   if (verb == "msgbox") {

@@ -213,7 +213,7 @@ done
 check "colour bars are recognisable inside the window" test $bars_ok = 1
 desktop=$(pixel "$work/live-a.png" 3 3)
 check "no picture left of the window" test "$(pixel "$work/live-a.png" $((ox - 12)) $((oy + 60)))" = "$desktop"
-check "no picture below the window" test "$(pixel "$work/live-a.png" $((ox + 66)) $((oy + 260)))" = "$desktop"
+check "no picture right of the window" test "$(pixel "$work/live-a.png" $((ox + 352 + 12)) $((oy + 60)))" = "$desktop"
 ctl key QUENDALUMETRA S ctrl >/dev/null; sleep 1
 import -window root "$work/live-full.png"
 check "full screen fills the screen with the picture" \
@@ -263,6 +263,7 @@ check "exit code 0" test "$(wait_rc lost 15)" = 0
 
 echo "-- capture"
 simulator_reset
+simulator_string EngineStats "$(winpath "$work/engine-cap.txt")"
 c="$WINEPREFIX/drive_c"
 rm -f "$c/capture.bmp" "$c/capture.avi" "$c/temp.avi"
 start cap
@@ -283,11 +284,84 @@ d=$(od -An -tu4 -j128 -N4 "$c/capture.avi" 2>/dev/null | tr -d ' ')
 # The capture ran for the header's duration plus the 100 ms taken off for the key.
 echo "  report: video capture: ${n:-?} frames in ${d:-?} ms + 100 ms," \
   "$(awk -v n="${n:-0}" -v d="${d:-0}" 'BEGIN { printf "%.3f", n * 1000 / (d + 100) }') frames/s of 59.940"
-check "never more than one frame a field, and frames for most fields" \
-  awk -v n="${n:-0}" -v d="${d:-0}" 'BEGIN { e = (d + 100) * 59.94 / 1000; exit !(n > 0 && n <= e + 2 && n >= e / 2) }'
+check "never more than one frame a field" \
+  awk -v n="${n:-0}" -v d="${d:-0}" 'BEGIN { e = (d + 100) * 59.94 / 1000; exit !(n > 0 && n <= e + 2) }'
 check "no raw file left" test ! -e "$c/temp.avi"
 ctl command QUENDALUMETRA 40004 >/dev/null
 check "exit code 0" test "$(wait_rc cap 15)" = 0
+# A busy machine costs the board fields and the capture some of those; the capture still
+# gets at least half of what the board delivered, at the rate it delivered over the run.
+read -r _ _ _ _ _ cap_rate <<<"$(tr -d '\r' <"$work/engine-cap.txt" 2>/dev/null | tail -n1)"
+check "frames for at least half the fields delivered (board at ${cap_rate:-?} fields/s)" \
+  awk -v n="${n:-0}" -v d="${d:-0}" -v r="${cap_rate:-0}" 'BEGIN { exit !(r > 0 && n >= r * (d + 100) / 1000 / 2) }'
+
+echo "-- the main panel with the pointer"
+simulator_reset
+"$WINE" reg delete 'HKLM\SOFTWARE\QUENDA\LUMETRA' /f >/dev/null 2>&1
+c="$WINEPREFIX/drive_c"
+rm -f "$c/capture.bmp"
+start panel
+ctl wait-window QUENDALUMETRA 15000 >/dev/null
+panel_origin() { ctl wait-window "#32770|Corvan Main Panel" 5000 | grep -o 'origin=[0-9,-]*' | cut -d= -f2; }
+ctl wait-window "#32770|Corvan Main Panel" 5000 >/dev/null
+sleep 1  # live video starts inside the loop
+p=$(panel_origin); px=${p%,*}; py=${p#*,}
+read -r left top right bottom < <(ctl wait-window QUENDALUMETRA 1000 | grep -o 'rect=[0-9,-]*' | cut -d= -f2 | tr , ' ')
+check "main panel centred 5 pixels below the video window" \
+  test "$px,$py" = "$((left - (420 - (right - left)) / 2)),$((bottom + 5))"
+click() {  # x y inside the panel
+  xdotool mousemove $((px + $1)) $((py + $2)) click 1
+  sleep "${3:-0.3}"
+}
+# Retries a check for a few seconds: a loaded machine may take a while to act on a click.
+eventually() {
+  local i
+  for i in $(seq 25); do
+    "$@" 2>/dev/null && return 0
+    sleep 0.2
+  done
+  return 1
+}
+geometry_is() { test "$(geometry)" = "$1"; }
+size_is() { test "$(geometry | cut -d' ' -f1)" = "$1"; }
+click 63 48  # Capture Mode
+check "Capture Mode button: 352x240 with the dialog frame" eventually geometry_is "client=352x240 style=0x14400008"
+click 300 21  # Capture Single Frame
+still_written() { test "$(stat -c %s "$c/capture.bmp" 2>/dev/null)" = 253494; }
+check "Capture Single Frame button writes the still" eventually still_written
+click 383 33  # Show/Hide Video Source Options: brightness selected
+click 397 33 1  # Right: brightness 128 -> 136
+read -r ox oy < <(ctl wait-window QUENDALUMETRA 1000 | grep -o 'origin=[0-9,]*' | cut -d= -f2 | tr , ' ')
+import -window root "$work/panel-options.png"
+# The window is 358 x 246 with its frame: the label and the first segment of the selected
+# brightness row are red.
+red_in() {  # file x y width height: some red pixels there
+  local n
+  n=$(convert "$1" -crop "$4x$5+$2+$3" +repage -fx 'r > 0.6 && g < 0.4 && b < 0.4' \
+    -format '%[fx:int(mean * w * h)]' info:)
+  [[ ${n:-0} -gt 3 ]]
+}
+check "source options over the picture: brightness label in red" \
+  red_in "$work/panel-options.png" $((ox + 358 / 35)) $((oy + (2 * 246 >> 4))) $((5 * 358 / 35)) $((246 >> 4))
+check "source options over the picture: a full red segment" \
+  is_colour "$work/panel-options.png" $((ox + 358 / 5 + 1)) $((oy + (5 * 246 >> 5))) HLL
+click 383 33  # hide them again
+click 79 48  # LiveVideo Mode
+check "LiveVideo Mode button returns" eventually geometry_is "client=352x240 style=0x94840308"
+click 114 48  # Full Screen
+check "Full Screen button covers the screen" eventually size_is "client=1024x768"
+ctl key QUENDALUMETRA ESCAPE >/dev/null
+check "Esc brings the window back" eventually size_is "client=352x240"
+p=$(panel_origin); px=${p%,*}; py=${p#*,}
+xdotool mousemove $((px + 200)) $((py + 62)) mousedown 1 mousemove $((px + 220)) $((py + 72)) \
+  mousemove $((px + 240)) $((py + 82)) mouseup 1
+panel_at() { test "$(panel_origin)" = "$1"; }
+check "the panel follows a drag by its face" eventually panel_at "$((px + 40)),$((py + 20))"
+p=$(panel_origin); px=${p%,*}; py=${p#*,}
+click 26 50 0  # Exit
+check "Exit button ends the program with code 0" test "$(wait_rc panel 15)" = 0
+check "the brightness set on the panel is stored" \
+  bash -c "'$WINE' reg query 'HKLM\\SOFTWARE\\QUENDA\\LUMETRA' /v BRIGHTNESS | tr -d '\r' | grep -qE 'REG_DWORD +0x88$'"
 
 echo "-- Video Format and Set Capture File with the pointer"
 # The dialogs are opened and operated with real pointer input on the virtual display;

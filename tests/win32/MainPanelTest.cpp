@@ -273,3 +273,19 @@ TEST_F(MainPanelTest, PressMoveOutReleaseDoesNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MainPanelTest, QuickSecondClickIsAPressToo) {
+  Run([](SimBoard&) {
+    Click(kAtShowHide);
+    ASSERT_EQ(MainPanel.SourceOption, kOptionBrightness);
+    // Two clicks in quick succession arrive as a press and a double click.
+    Click(kAtDown);
+    SendMessageA(MainPanel.Window, WM_LBUTTONDBLCLK, MK_LBUTTON, At(kAtDown.x, kAtDown.y));
+    SendMessageA(MainPanel.Window, WM_LBUTTONUP, 0, At(kAtDown.x, kAtDown.y));
+    EXPECT_EQ(MainPanel.SourceOption, kOptionSaturation);
+  });
+}
+
+}  // namespace

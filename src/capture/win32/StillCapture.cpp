@@ -85,12 +85,12 @@ int CaptureStill() {
   // The two grabs are a field apart and one surface row apart on the 288-row standards,
   // so their average takes in both fields of the frame.
   if (!WaitForVsync()) return Fail(kVsyncTimeoutMessage, kCaptureErrorStyle);
-  if (FAILED(GrabFrame(first.Data(), kStillGrabLockFlags, rows240 ? 11 : 0)))
+  if (FAILED(GrabFrame(first.Data(), kStillGrabLockFlags, rows240 ? kBlankingLines240 : 0)))
     return Fail(kLockFailedMessage, kCaptureNoticeStyle);
   GlobalBuffer second(grabBytes);
   if (!second) return Fail(kNoSecondGrabMemoryMessage, kCaptureNoticeStyle);
   if (!WaitForVsync()) return Fail(kVsyncTimeoutMessage, kCaptureErrorStyle);
-  if (FAILED(GrabFrame(second.Data(), kStillGrabLockFlags, rows240 ? 11 : 1)))
+  if (FAILED(GrabFrame(second.Data(), kStillGrabLockFlags, rows240 ? kBlankingLines240 : 1)))
     return Fail(kLockFailedMessage, kCaptureNoticeStyle);
 
   for (size_t i = 0; i < grabBytes; ++i) {
