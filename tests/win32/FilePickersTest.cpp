@@ -99,17 +99,19 @@ TEST_F(FilePickersTest, ClipPickerOpensEmptyAndSetsTheVideoFileName) {
   }
   std::string initial = "unset";
   int nested = -1;
-  ModalDriver driver({{"Open",
-                       [&](HWND dialog) {
-                         initial = FileDialogName(dialog);
-                         // A second request while this picker is up is refused at once.
-                         nested = PickVideoFile(owner_);
-                         TypeFileDialogName(dialog, In("notes.txt"));
-                         PressButton(dialog, IDOK);
-                       }},
-                      PickInFileDialog("Open", In("clip"))});
-  EXPECT_EQ(PickVideoFile(owner_), 1);
-  EXPECT_EQ(driver.Pending(), 0u);
+  {
+    ModalDriver driver({{"Open",
+                         [&](HWND dialog) {
+                           initial = FileDialogName(dialog);
+                           // A second request while this picker is up is refused at once.
+                           nested = PickVideoFile(owner_);
+                           TypeFileDialogName(dialog, In("notes.txt"));
+                           PressButton(dialog, IDOK);
+                         }},
+                        PickInFileDialog("Open", In("clip"))});
+    EXPECT_EQ(PickVideoFile(owner_), 1);
+    EXPECT_EQ(driver.Pending(), 0u);
+  }
   EXPECT_EQ(initial, "");
   EXPECT_EQ(nested, 0);
   EXPECT_STREQ(videoFileName, In("clip.avi").c_str());

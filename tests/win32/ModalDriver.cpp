@@ -16,11 +16,14 @@ DWORD g_lastProgress = 0;
 // for good: after this long every dialog of the thread is cancelled.
 constexpr DWORD kStepTimeoutMs = 10000;
 
-// Cancels every dialog of the thread, naming each in the test's failure.
+// Cancels every modal dialog of the thread (a dialog whose owner it disables), naming
+// each in the test's failure. The program's panels are modeless dialogs and stay.
 BOOL CALLBACK CancelDialog(HWND window, LPARAM) {
   char cls[16] = {}, title[256] = {};
   GetClassNameA(window, cls, sizeof cls);
   if (!IsWindowVisible(window) || std::string(cls) != "#32770") return TRUE;
+  HWND owner = GetWindow(window, GW_OWNER);
+  if (!owner || IsWindowEnabled(owner)) return TRUE;
   GetWindowTextA(window, title, sizeof title);
   ADD_FAILURE() << "dialog \"" << title << "\" left open";
   PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
@@ -72,6 +75,12 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
 }  // namespace
 
 ModalDriver::ModalDriver(std::vector<ModalStep> steps) {
+  // The steps live in one place: a second driver would leave the first one's timer
+  // running into later tests.
+  if (g_timer) {
+    ADD_FAILURE() << "a modal driver is already running";
+    KillTimer(nullptr, g_timer);
+  }
   g_steps = std::move(steps);
   g_seen.clear();
   g_next = 0;
@@ -81,6 +90,7 @@ ModalDriver::ModalDriver(std::vector<ModalStep> steps) {
 
 ModalDriver::~ModalDriver() {
   KillTimer(nullptr, g_timer);
+  g_timer = 0;
   g_steps.clear();
 }
 

@@ -14,6 +14,7 @@ struct ModalStep {
   std::function<void(HWND)> Action;  // must end the window or open the next one
 };
 
+// One driver at a time.
 class ModalDriver {
  public:
   explicit ModalDriver(std::vector<ModalStep> steps);
