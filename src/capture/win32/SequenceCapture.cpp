@@ -11,6 +11,7 @@
 #include "capture/win32/FrameGrab.h"
 #include "capture/win32/StillCapture.h"
 #include "display/win32/OverlayPlacement.h"
+#include "playback/VideoPlayer.h"
 #include "win32/Handles.h"
 #include "win32/MessageBox.h"
 #include "win32/Program.h"
@@ -103,7 +104,8 @@ void AppendPicture() {
 // Conversion of the N pictures captured, between the progress dialog's opening and
 // closing. Returns the conversion's result (0 for an unknown format).
 int ConvertCapture(uint32_t durationMs, const char* unsupportedMessage) {
-  // Closing the playback of an earlier capture joins here with the player.
+  // The clip may be the very file about to be rewritten.
+  CloseVideo(VideoWindow.Window);
   ShowConversionProgress(SequenceCapture.Frames);
   int converted = 0;
   const int format = CaptureOptions.aviFormat;
