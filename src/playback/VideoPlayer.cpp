@@ -141,6 +141,12 @@ void SeekVideoToStart() {
   Send(Playback.videoDevice, MCI_SEEK, MCI_SEEK_TO_START, &seek);
 }
 
+bool IsEndOfPlay(WPARAM code) {
+  if (code != MCI_NOTIFY_SUCCESSFUL || !Playback.videoOpen || !Playback.videoPlaying) return false;
+  DWORD_PTR mode = 0;
+  return !StatusItem(MCI_STATUS_MODE, mode) || mode != MCI_MODE_PLAY;
+}
+
 uint32_t VideoPosition() {
   DWORD_PTR position = 0;
   if (!StatusItem(MCI_STATUS_POSITION, position)) return 0;

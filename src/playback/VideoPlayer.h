@@ -41,6 +41,10 @@ void StopVideo();
 void SeekVideo(HWND notifyWindow, uint32_t frame);
 // Back to frame 0 (after the completion notice).
 void SeekVideoToStart();
+// The completion notice of the play that is running: the device says so and has stopped.
+// Some devices also report a play that was stopped or paused on purpose as successful;
+// those notices come when nothing, or a newer play, is running, and are not the end.
+bool IsEndOfPlay(WPARAM code);
 // The current frame, or 0 when the device cannot say.
 uint32_t VideoPosition();
 // Fits the picture to the window's client area. Nothing without an open clip.
