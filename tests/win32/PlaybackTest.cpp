@@ -361,6 +361,63 @@ TEST_F(PlaybackTest, PlayerSendsOnePlayAndNothingWithoutAClip) {
   });
 }
 
+// The colour frame i of the test clips has on the screen: the program's own RGB of it.
+COLORREF ClipColour(uint32_t i) {
+  const Bytes pair = ClipPicture(i, 4, 4);
+  uint8_t bgr[6];
+  UyvyToBgr24Fixed(pair.data(), bgr);
+  return RGB(bgr[2], bgr[1], bgr[0]);
+}
+
+// What the video window shows at its centre, as the screen has it.
+COLORREF ShownColour() {
+  HDC dc = GetDC(VideoWindow.Window);
+  RECT client;
+  GetClientRect(VideoWindow.Window, &client);
+  const COLORREF c = GetPixel(dc, client.right / 2, client.bottom / 2);
+  ReleaseDC(VideoWindow.Window, dc);
+  return c;
+}
+
+std::string Hex(COLORREF c) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%06lx", static_cast<unsigned long>(c));
+  return text;
+}
+
+// A YVU9 clip shows its frames in the window in exactly the program's colours. An RGB clip
+// goes to whatever codec the platform offers for uncompressed frames: it shows each frame,
+// and the colours it gets are reported (Wine's RLE codec claims such frames and shifts
+// their bytes on a 32-bit display).
+TEST_F(PlaybackTest, TheWindowShowsTheClipsFrames) {
+  for (const auto format : {AviImageFormat::Yvu9, AviImageFormat::Rgb24}) {
+    SCOPED_TRACE(static_cast<int>(format));
+    const std::string path = ClipPath("clip_colours.avi");
+    WriteClip(path, format, 20, 2000);
+    Run([&] {
+      LoadCaptured(path);
+      ASSERT_EQ(Playback.videoOpen, 1);
+      std::vector<COLORREF> shown;
+      int exact = 0;
+      for (const WORD frame : {WORD{10}, WORD{3}, WORD{19}}) {
+        MoveTrackbar(TB_THUMBTRACK, frame);
+        ASSERT_EQ(VideoPosition(), frame);
+        SendMessageA(VideoWindow.Window, WM_PAINT, 0, 0);
+        shown.push_back(ShownColour());
+        exact += shown.back() == ClipColour(frame);
+        if (format == AviImageFormat::Yvu9)
+          EXPECT_EQ(Hex(shown.back()), Hex(ClipColour(frame))) << "frame " << frame;
+      }
+      // Three frames of three luma levels: three different pictures, none the colour key.
+      EXPECT_NE(shown[0], shown[1]);
+      EXPECT_NE(shown[1], shown[2]);
+      EXPECT_NE(shown[0], shown[2]);
+      std::printf("report: %s clip, %d of 3 frames shown in the program's exact colours\n",
+                  format == AviImageFormat::Yvu9 ? "YVU9" : "RGB", exact);
+    });
+  }
+}
+
 uint32_t FramesInHeader(const std::string& path) {
   uint32_t frames = 0;
   if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
