@@ -289,6 +289,8 @@ check "no raw file left" test ! -e "$c/temp.avi"
 ctl command QUENDALUMETRA 40004 >/dev/null
 check "exit code 0" test "$(wait_rc cap 15)" = 0
 
+source "$root/tests/e2e/playback.sh"
+
 simulator_reset
 echo "$pass $fail" >"$counts"
 echo "e2e: $pass passed, $fail failed"
