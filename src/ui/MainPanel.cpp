@@ -13,6 +13,7 @@
 #include "playback/VideoPlayer.h"
 #include "resource.h"
 #include "shared/Settings.h"
+#include "ui/FilePickers.h"
 #include "ui/TunerPanel.h"
 #include "capture/win32/StillCapture.h"
 #include "win32/ViewState.h"
@@ -423,13 +424,9 @@ void ShowClipReady(HWND panel) {
   DrawTransportLooks(panel);
 }
 
-// TEMP until the pickers land.
-bool PickClipFile(HWND) {
-  return false;
-}
-
 void OpenClip(HWND panel) {
-  if (!PickClipFile(panel)) return;
+  if (!PickVideoFile(panel)) return;
+  std::snprintf(Playback.videoFileName, sizeof Playback.videoFileName, "%s", videoFileName);
   if (!OpenVideo(VideoWindowHandle())) return;
   ShowFirstFrame(panel);
   ShowClipReady(panel);

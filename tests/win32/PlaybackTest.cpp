@@ -26,6 +26,7 @@
 #include "playback/Yvu9Codec.h"
 #include "resource.h"
 #include "ui/MainPanel.h"
+#include "win32/ModalDriver.h"
 #include "win32/Recorders.h"
 #include "win32/ViewState.h"
 #include "win32/WindowMessages.h"
@@ -416,6 +417,72 @@ TEST_F(PlaybackTest, TheWindowShowsTheClipsFrames) {
                   format == AviImageFormat::Yvu9 ? "YVU9" : "RGB", exact);
     });
   }
+}
+
+// Open Video File, answered in the real file dialog.
+void OpenThroughDialog(const std::string& path, bool cancel = false) {
+  ModalDriver driver({cancel ? CancelFileDialog("Open") : PickInFileDialog("Open", path)});
+  Click(320, 46);
+  EXPECT_EQ(driver.Pending(), 0u);
+}
+
+TEST_F(PlaybackTest, OpenVideoFileShowsTheFirstFrameAndEntersPlayModeOnce) {
+  const std::string first = ClipPath("clip_open_a.avi");
+  const std::string second = ClipPath("clip_open_b.avi");
+  const std::string broken = ClipPath("clip_open_broken.avi");
+  WriteClip(first, AviImageFormat::Rgb24, 250, 8333, 64, 48);
+  WriteClip(second, AviImageFormat::Yvu9, 40, 1333, 64, 48);
+  if (FILE* f = std::fopen(broken.c_str(), "wb")) {
+    std::fputs("not a clip at all", f);
+    std::fclose(f);
+  }
+  Run([&] {
+    Click(63, 48);  // Capture Mode
+    ASSERT_EQ(VideoWindow.ViewMode, kCaptureMode);
+    const std::vector<int> captureFlags(MainPanelSkin.LitFlags.begin(),
+                                        MainPanelSkin.LitFlags.begin() + kModeFlagCount);
+
+    // Cancelled, or a file the device cannot open: nothing changes.
+    OpenThroughDialog("", true);
+    OpenThroughDialog(broken);
+    ASSERT_EQ(RecordedMessages().size(), 1u);
+    EXPECT_EQ(RecordedMessages()[0].text, "Unable to open " + broken);
+    RecordedMessages().clear();
+    EXPECT_EQ(VideoWindow.ViewMode, kCaptureMode);
+    EXPECT_EQ(TransportFlags(), (Transport{1, 1, 1}));
+    EXPECT_FALSE(IsWindowEnabled(Trackbar()));
+
+    OpenThroughDialog(first);
+    ASSERT_EQ(Playback.videoOpen, 1);
+    EXPECT_STREQ(Playback.videoFileName, first.c_str());
+    EXPECT_EQ(Playback.videoLength, 250u);
+    EXPECT_EQ(VideoWindow.ViewMode, kPlaybackMode);
+    EXPECT_EQ(TransportFlags(), (Transport{0, 1, 0}));
+    for (int flag = 0; flag < kModeFlagCount; ++flag) EXPECT_EQ(Lit(flag), 1) << flag;
+    EXPECT_TRUE(IsWindowEnabled(Trackbar()));
+    EXPECT_EQ(SendMessageA(Trackbar(), TBM_GETRANGEMAX, 0, 0), 249);
+    EXPECT_EQ(TrackbarPosition(), 0);
+    // The first frame's play of frames 0..0 ends at once; the clip then waits at its start.
+    EXPECT_TRUE(PumpUntil([] { return Playback.videoPlaying == 0; }, 2000));
+    EXPECT_EQ(VideoPosition(), 0u);
+    EXPECT_EQ(TransportFlags(), (Transport{0, 1, 0}));
+
+    // A second clip in play mode keeps the mode from before the first.
+    OpenThroughDialog(second);
+    ASSERT_EQ(Playback.videoOpen, 1);
+    EXPECT_EQ(Playback.videoLength, 40u);
+    EXPECT_EQ(SendMessageA(Trackbar(), TBM_GETRANGEMAX, 0, 0), 39);
+    EXPECT_EQ(MainPanel.SavedViewMode, kCaptureMode);
+    ClickPlay();
+    EXPECT_TRUE(PumpUntil([] { return Playback.videoPlaying == 0; }, 5000));
+    ClickStop();
+    EXPECT_EQ(VideoWindow.ViewMode, kCaptureMode);
+    const std::vector<int> after(MainPanelSkin.LitFlags.begin(),
+                                 MainPanelSkin.LitFlags.begin() + kModeFlagCount);
+    EXPECT_EQ(after, captureFlags);
+    EXPECT_EQ(TransportFlags(), (Transport{0, 1, 1}));
+    EXPECT_TRUE(RecordedMessages().empty());
+  });
 }
 
 uint32_t FramesInHeader(const std::string& path) {
