@@ -494,6 +494,8 @@ void ClipNotice(HWND panel, WPARAM code, LPARAM device) {
   if (IsEndOfPlay(code)) {
     Playback.videoPlaying = 0;
     SeekVideoToStart();
+    // Whatever the play left covered or erased in the window shows the clip's start again.
+    if (VideoWindow.ViewMode == kPlaybackMode) PaintColorKey();
   } else if (code == MCI_NOTIFY_FAILURE && Playback.videoPlaying) {
     // The clip broke off (a damaged frame): it stays where it is, ready to play again.
     Playback.videoPlaying = 0;

@@ -473,6 +473,10 @@ TEST_F(PlaybackTest, OpenVideoFileShowsTheFirstFrameAndEntersPlayModeOnce) {
     EXPECT_EQ(Playback.videoLength, 40u);
     EXPECT_EQ(SendMessageA(Trackbar(), TBM_GETRANGEMAX, 0, 0), 39);
     EXPECT_EQ(MainPanel.SavedViewMode, kCaptureMode);
+    // The window shows the clip's first frame, not the live picture.
+    EXPECT_TRUE(PumpUntil([] { return Playback.videoPlaying == 0; }, 2000));
+    Pump(300);
+    EXPECT_EQ(Hex(ShownColour()), Hex(ClipColour(0)));
     ClickPlay();
     EXPECT_TRUE(PumpUntil([] { return Playback.videoPlaying == 0; }, 5000));
     ClickStop();
@@ -511,7 +515,7 @@ TEST_F(PlaybackTest, CaptureReplacesTheOpenClipAndLoadsTheNewOne) {
       ASSERT_EQ(Playback.videoLength, 3u);
       CaptureOptions.aviFormat = format;
       std::thread key([] {
-        Sleep(800);
+        Sleep(1500);
         PostMessageA(VideoWindow.Window, WM_KEYDOWN, 'A', 0);
       });
       SendMessageA(VideoWindow.Window, WM_COMMAND, ID_CAPTURE_VIDEO, 0);
