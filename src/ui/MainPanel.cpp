@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdio>
 
+#include "capture/win32/StillCapture.h"
 #include "display/win32/DisplayChain.h"
 #include "display/win32/OverlayPlacement.h"
 #include "hw/Audio.h"
@@ -15,7 +16,6 @@
 #include "shared/Settings.h"
 #include "ui/FilePickers.h"
 #include "ui/TunerPanel.h"
-#include "capture/win32/StillCapture.h"
 #include "win32/ViewState.h"
 #include "win32/WindowMessages.h"
 
