@@ -14,6 +14,7 @@
 #include "hw/Decoder.h"
 #include "hw/I2cBus.h"
 #include "hw/Tuner.h"
+#include "playback/Yvu9Codec.h"
 #include "shared/Settings.h"
 #include "ui/MainPanel.h"
 #include "ui/OnScreenDisplay.h"
@@ -219,6 +220,8 @@ int RunApplication(HINSTANCE instance, int showCommand) {
   Program.Instance = instance;
   SetTunerHooks(TunerHooks{ShowTunedChannel, TakeKeyPress});
   OpenBoardDriver();
+  // YVU9 clips play in the window without a decompressor installed system-wide.
+  InstallYvu9Decompressor();
 
   CreateLogoWindow(instance);
   SelectFrameCopyRoutine();

@@ -8,6 +8,7 @@
 #include "hw/Audio.h"
 #include "hw/Decoder.h"
 #include "hw/Tuner.h"
+#include "playback/VideoPlayer.h"
 #include "resource.h"
 #include "shared/Settings.h"
 #include "ui/MainPanel.h"
@@ -31,9 +32,6 @@ void NotifyMainPanelOfSize() {
   if (Panels.MainPanel) SendMessageA(Panels.MainPanel, kMsgVideoSizeChanged, 0, 0);
 }
 
-// Playback fits its picture to the client area here once playback lands.
-void PlaceVideo() {}
-
 // While the entry timer runs the channel display shows the bare number.
 void ShowEnteredNumber(int number) {
   ShowChannelOsd(VideoWindow.Window, number);
@@ -48,7 +46,7 @@ void EnterFullScreen(HWND window) {
   VideoWindow.SavedHeight = VideoWindow.PictureHeight;
   VideoWindow.FullScreen = 1;
   VideoWindowInput.PanelShown = 0;
-  PlaceVideo();
+  PlaceVideo(window);
 }
 
 void LeaveFullScreen(HWND window) {
@@ -57,7 +55,7 @@ void LeaveFullScreen(HWND window) {
   SizeVideoWindow(window, VideoWindow.SavedWidth, VideoWindow.SavedHeight);
   SizeVideoWindow(window, VideoWindow.SavedWidth, VideoWindow.SavedHeight);
   VideoWindow.FullScreen = 0;
-  PlaceVideo();
+  PlaceVideo(window);
   VideoWindow.PictureWidth = VideoWindow.SavedWidth;
   VideoWindow.PictureHeight = VideoWindow.SavedHeight;
   NotifyMainPanelOfSize();
@@ -102,7 +100,7 @@ void SwitchToLiveVideoMode(HWND window) {
     VideoWindow.FullScreen = 0;
   }
   VideoWindow.ViewMode = kLiveVideoMode;
-  PlaceVideo();
+  PlaceVideo(window);
 }
 
 void StopEntryTimer(HWND window) {
@@ -276,7 +274,7 @@ LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       return 0;
     case WM_SIZE:
       NotifyMainPanelOfSize();
-      PlaceVideo();
+      PlaceVideo(window);
       return 0;
     case WM_PAINT: {
       PAINTSTRUCT ps;

@@ -5,13 +5,16 @@
 #include <array>
 #include <cstdio>
 
+#include "capture/win32/StillCapture.h"
 #include "display/win32/DisplayChain.h"
 #include "display/win32/OverlayPlacement.h"
 #include "hw/Audio.h"
 #include "hw/Decoder.h"
 #include "hw/Tuner.h"
+#include "playback/VideoPlayer.h"
 #include "resource.h"
 #include "shared/Settings.h"
+#include "ui/FilePickers.h"
 #include "ui/TunerPanel.h"
 #include "win32/ViewState.h"
 #include "win32/WindowMessages.h"
@@ -176,7 +179,11 @@ void DrawReadOuts(HDC dc) {
   SetTextColor(dc, kYellow);
   char text[64];
   if (mode == kPlaybackMode) {
-    // The clip's name, length and position join here with the clip controls.
+    Text(dc, Playback.videoFileName, RECT{176, 29, 277, 40}, DT_RIGHT);
+    snprintf(text, sizeof text, "%d", static_cast<int>(Playback.videoLength));
+    Text(dc, text, RECT{148, 42, 175, 54}, DT_LEFT);
+    snprintf(text, sizeof text, "%d", static_cast<int>(VideoPosition()) + 1);
+    Text(dc, text, RECT{176, 42, 210, 54}, DT_LEFT);
   } else if (mode == kLiveVideoMode || mode == kCaptureMode) {
     Text(dc, VideoStandardName(Settings.VideoStandard), RECT{176, 29, 229, 40}, DT_RIGHT);
     const char* input = Settings.VideoConnector == kConnectorSVideo      ? "S-Video"
@@ -268,7 +275,9 @@ void AfterCommand(HWND, int id) {
       break;
     }
     case kButtonStop:
-      // The transport flags and the saved mode flags join here with the clip controls.
+      SetFlags({{kLitPlay, 0}, {kLitPause, 1}, {kLitStop, 1}});
+      for (int flag = 0; flag < kModeFlagCount; ++flag)
+        MainPanelSkin.LitFlags[flag] = MainPanel.SavedModeFlags[flag];
       break;
   }
 }
@@ -359,6 +368,185 @@ void ChangeSourceOption(bool left) {
   }
 }
 
+// The clip controls: Open Video File, Play, Pause, Stop, the position trackbar and its
+// timer, and the two notices the panel gets about a clip.
+
+HWND Trackbar(HWND panel) {
+  return GetDlgItem(panel, IDC_POSITION_TRACKBAR);
+}
+
+// Once a clip was loaded the trackbar stays usable: it can bring play mode back.
+void EnableTrackbar(HWND panel) {
+  EnableWindow(Trackbar(panel), TRUE);
+}
+
+void SetTrackbarRange(HWND panel) {
+  const auto last = static_cast<WORD>(Playback.videoLength - 1);
+  SendMessageA(Trackbar(panel), TBM_SETRANGE, TRUE, MAKELPARAM(0, last));
+}
+
+void SetTrackbarPosition(HWND panel, uint32_t position) {
+  SendMessageA(Trackbar(panel), TBM_SETPOS, TRUE, static_cast<LPARAM>(position));
+}
+
+void SetTransport(int play, int pause, int stop) {
+  SetFlags({{kLitPlay, play}, {kLitPause, pause}, {kLitStop, stop}});
+}
+
+void DrawTransportLooks(HWND panel) {
+  HDC dc = GetDC(panel);
+  HPALETTE oldPalette = SelectPalette(dc, MainPanelSkin.Palette, FALSE);
+  for (int flag : {kLitPlay, kLitPause, kLitStop}) {
+    const SkinImage& image =
+        MainPanelSkin.LitFlags[flag] ? MainPanelSkin.Lit : MainPanelSkin.Normal;
+    DrawSkinRect(dc, image, LitRectOf(flag));
+  }
+  SelectPalette(dc, oldPalette, FALSE);
+  ReleaseDC(panel, dc);
+}
+
+// Saves only on the way in, so a second clip keeps the mode from before the first.
+void EnterPlayMode(HWND panel) {
+  if (VideoWindow.ViewMode == kPlaybackMode) return;
+  for (int flag = 0; flag < kModeFlagCount; ++flag) {
+    MainPanel.SavedModeFlags[flag] = MainPanelSkin.LitFlags[flag];
+    MainPanelSkin.LitFlags[flag] = 1;
+  }
+  MainPanel.SavedViewMode = VideoWindow.ViewMode;
+  VideoWindow.ViewMode = kPlaybackMode;
+  ForceRepaint(panel);
+}
+
+// Loaded, at the start or where a play ended: Play and Stop available.
+void ShowClipReady(HWND panel) {
+  SetTransport(0, 1, 0);
+  EnableTrackbar(panel);
+  DrawTransportLooks(panel);
+}
+
+void OpenClip(HWND panel) {
+  if (!PickVideoFile(panel)) return;
+  std::snprintf(Playback.videoFileName, sizeof Playback.videoFileName, "%s", videoFileName);
+  if (!OpenVideo(VideoWindowHandle())) return;
+  ShowFirstFrame(panel);
+  ShowClipReady(panel);
+  SetTrackbarRange(panel);
+  SetTrackbarPosition(panel, 0);
+  EnterPlayMode(panel);
+  VideoWindow.ViewMode = kPlaybackMode;
+  ForceRepaint(panel);
+}
+
+void PlayClip(HWND panel) {
+  SetTransport(1, 0, 0);
+  EnableTrackbar(panel);
+  DrawTransportLooks(panel);
+  EnterPlayMode(panel);
+  const bool alreadyPlaying = Playback.videoPlaying != 0;
+  if (PlayVideo(panel) || alreadyPlaying) {
+    SetTimer(panel, kTimerPlaybackPosition, kPlaybackPositionMs, nullptr);
+  } else {
+    // The device refused to play: no notice will come, so the clip stays ready.
+    ShowClipReady(panel);
+  }
+  ForceRepaint(panel);
+}
+
+void PauseClip(HWND panel) {
+  StopVideo();
+  KillTimer(panel, kTimerPlaybackPosition);
+  ShowClipReady(panel);
+  ForceRepaint(panel);
+}
+
+void StopClip(HWND panel) {
+  EnableTrackbar(panel);
+  StopVideo();
+  KillTimer(panel, kTimerPlaybackPosition);
+  VideoWindow.ViewMode = MainPanel.SavedViewMode;
+  PaintColorKey();
+}
+
+// Timer 11: the frame counter and the trackbar follow the clip.
+void ShowPlaybackPosition(HWND panel) {
+  const uint32_t p = VideoPosition();
+  if (p >= Playback.videoLength) return;
+  HDC dc = GetDC(panel);
+  HPALETTE oldPalette = SelectPalette(dc, MainPanelSkin.Palette, FALSE);
+  DrawSkinRect(dc, MainPanelSkin.Normal, kPositionCounter);
+  HFONT font = CreatePixelFont(dc, kFace, 9);
+  HGDIOBJ oldFont = SelectObject(dc, font);
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, kYellow);
+  char text[16];
+  snprintf(text, sizeof text, "%d", static_cast<int>(p) + 1);
+  Text(dc, text, RECT{176, 42, 210, 54}, DT_LEFT);
+  SelectObject(dc, oldFont);
+  DeleteObject(font);
+  SelectPalette(dc, oldPalette, FALSE);
+  ReleaseDC(panel, dc);
+  SetTrackbarPosition(panel, p);
+}
+
+// MM_MCINOTIFY. Notices of a device closed since (an earlier clip) are not ours.
+void ClipNotice(HWND panel, WPARAM code, LPARAM device) {
+  if (!Playback.videoOpen || static_cast<MCIDEVICEID>(device) != Playback.videoDevice) return;
+  if (IsEndOfPlay(code)) {
+    Playback.videoPlaying = 0;
+    SeekVideoToStart();
+    // Whatever the play left covered or erased in the window shows the clip's start again.
+    if (VideoWindow.ViewMode == kPlaybackMode) PaintColorKey();
+  } else if (code == MCI_NOTIFY_FAILURE && Playback.videoPlaying) {
+    // The clip broke off (a damaged frame): it stays where it is, ready to play again.
+    Playback.videoPlaying = 0;
+  } else {
+    return;
+  }
+  KillTimer(panel, kTimerPlaybackPosition);
+  SetTrackbarPosition(panel, VideoPosition());
+  ShowClipReady(panel);
+  ForceRepaint(panel);
+}
+
+void TrackbarMoved(HWND panel, WPARAM wParam) {
+  const int length = static_cast<int>(Playback.videoLength);
+  int p = 0;
+  switch (LOWORD(wParam)) {
+    case TB_PAGEUP:
+      p = static_cast<int>(SendMessageA(Trackbar(panel), TBM_GETPOS, 0, 0));
+      if (p < 0) p = 0;
+      SeekVideo(panel, static_cast<uint32_t>(p));
+      break;
+    case TB_PAGEDOWN:
+      p = static_cast<int>(SendMessageA(Trackbar(panel), TBM_GETPOS, 0, 0));
+      if (p >= length) p = length - 1;
+      SeekVideo(panel, static_cast<uint32_t>(p));
+      break;
+    case TB_THUMBTRACK:
+      SeekVideo(panel, HIWORD(wParam));
+      break;
+  }
+  if (VideoWindow.ViewMode != kPlaybackMode) {
+    SetTransport(0, 1, 0);
+    DrawTransportLooks(panel);
+    EnterPlayMode(panel);
+  }
+  ForceRepaint(panel);
+}
+
+// Message 1224: the clip a capture just wrote waits in the player; the mode stays.
+void LoadCapturedClip(HWND panel) {
+  std::snprintf(Playback.videoFileName, sizeof Playback.videoFileName, "%s",
+                CaptureOptions.aviFileName);
+  if (!OpenVideo(VideoWindowHandle())) return;
+  SetTransport(0, 1, 1);
+  EnableTrackbar(panel);
+  DrawTransportLooks(panel);
+  SetTrackbarRange(panel);
+  SetTrackbarPosition(panel, 0);
+  ForceRepaint(panel);
+}
+
 void OnCommand(HWND panel, WPARAM id) {
   switch (id) {
     case kButtonAbout:
@@ -372,7 +560,7 @@ void OnCommand(HWND panel, WPARAM id) {
       ReleaseSkinPalette(MainPanelSkin);
       MainPanel.Created = 0;
       SendMessageA(VideoWindowHandle(), WM_DESTROY, 0, 0);
-      // Releasing the video driver joins here with playback.
+      ReleaseVideoDriver();
       break;
     case kButtonMinimize:
       ShowWindow(panel, SW_MINIMIZE);
@@ -431,10 +619,16 @@ void OnCommand(HWND panel, WPARAM id) {
       ChangeSourceOption(id == kButtonLeft);
       break;
     case kButtonOpenVideoFile:
+      OpenClip(panel);
+      break;
     case kButtonPlay:
+      PlayClip(panel);
+      break;
     case kButtonPause:
+      PauseClip(panel);
+      break;
     case kButtonStop:
-      // The clip controls join here with playback.
+      StopClip(panel);
       break;
     default:
       break;
@@ -480,7 +674,7 @@ void InitPanel(HWND panel) {
   MainPanelSkin.Table = kHotAreas;
   InitSkinPanel(panel, MainPanelSkin, kShape, IDB_MAIN_PANEL_NORMAL, IDB_MAIN_PANEL_PRESSED,
                 IDB_MAIN_PANEL_LIT, PC_NOCOLLAPSE);
-  // Preloading the video driver joins here with playback.
+  PreloadVideoDriver();
   SetWindowPos(GetDlgItem(panel, IDC_POSITION_TRACKBAR), nullptr, 137, 10, 100, 15, SWP_NOZORDER);
   TunerPanel.AudioModeIndicator = 1;
 }
@@ -530,7 +724,7 @@ INT_PTR CALLBACK MainPanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM l
     case WM_TIMER:
       if (wParam == kTimerArrowLeftRight || wParam == kTimerArrowUpDown)
         PanelRepeatTick(panel, MainPanelSkin, wParam);
-      // Timer 11, the playback position, joins here with the clip controls.
+      if (wParam == kTimerPlaybackPosition) ShowPlaybackPosition(panel);
       return TRUE;
     case WM_COMMAND:
       OnCommand(panel, wParam);
@@ -544,6 +738,15 @@ INT_PTR CALLBACK MainPanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM l
       return TRUE;
     case kMsgVideoSizeChanged:
       ShowClientSize(panel);
+      return TRUE;
+    case kMsgCapturedVideoReady:
+      LoadCapturedClip(panel);
+      return TRUE;
+    case MM_MCINOTIFY:
+      ClipNotice(panel, wParam, lParam);
+      return FALSE;
+    case WM_HSCROLL:
+      if (reinterpret_cast<HWND>(lParam) == Trackbar(panel)) TrackbarMoved(panel, wParam);
       return TRUE;
   }
   return FALSE;

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <array>
+
 #include "ui/SkinPanel.h"
 
 // Buttons with a lit (latched or unavailable) look, in the order the paint handler draws
@@ -79,6 +81,9 @@ struct MainPanelState {
   HBRUSH PaletteBrush = nullptr;  // trackbar background on a palette device
   HBRUSH PlainBrush = nullptr;    // and on any other
   int SourceOption = kOptionNone;
+  // Play mode's save area: the mode flags and ViewMode from before the first clip.
+  std::array<int, kModeFlagCount> SavedModeFlags = {};
+  int SavedViewMode = 0;
 };
 extern MainPanelState MainPanel;
 extern SkinPanel MainPanelSkin;

@@ -417,6 +417,8 @@ fi
 ctl command QUENDALUMETRA 40004 >/dev/null
 check "exit code 0" test "$(wait_rc dialogs 15)" = 0
 
+source "$root/tests/e2e/playback.sh"
+
 simulator_reset
 echo "$pass $fail" >"$counts"
 echo "e2e: $pass passed, $fail failed"

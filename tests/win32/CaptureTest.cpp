@@ -736,11 +736,13 @@ TEST_F(CaptureTest, FrameSequenceStopsAtTheLimitAndAtAFailedWrite) {
       CaptureOptions.aviFormat = 7;
       Press(dialog, IDC_DONE);
     });
-    ASSERT_EQ(Messages().size(), 3u);
+    // The main panel is still told of the capture, and finds no clip to open.
+    ASSERT_EQ(Messages().size(), 4u);
     EXPECT_EQ(Messages()[0].text, "Fail to wait for VSYNC for capture frames.");
     EXPECT_EQ(Messages()[1].text, "Unable to lock overlay surface for capture frames.");
     EXPECT_EQ(Messages()[2].text, "Unsupported image format for capture frames.");
-    for (const auto& m : Messages()) EXPECT_EQ(m.style, 0x40010u);
+    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(Messages()[i].style, 0x40010u);
+    EXPECT_EQ(Messages()[3].text, std::string("Unable to open ") + CaptureOptions.aviFileName);
     EXPECT_FALSE(Exists(kRawCaptureFileName));
     EXPECT_FALSE(Exists(CaptureOptions.aviFileName));
   });

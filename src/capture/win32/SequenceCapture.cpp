@@ -11,6 +11,7 @@
 #include "capture/win32/FrameGrab.h"
 #include "capture/win32/StillCapture.h"
 #include "display/win32/OverlayPlacement.h"
+#include "playback/VideoPlayer.h"
 #include "win32/Handles.h"
 #include "win32/MessageBox.h"
 #include "win32/Program.h"
@@ -103,7 +104,6 @@ void AppendPicture() {
 // Conversion of the N pictures captured, between the progress dialog's opening and
 // closing. Returns the conversion's result (0 for an unknown format).
 int ConvertCapture(uint32_t durationMs, const char* unsupportedMessage) {
-  // Closing the playback of an earlier capture joins here with the player.
   ShowConversionProgress(SequenceCapture.Frames);
   int converted = 0;
   const int format = CaptureOptions.aviFormat;
@@ -172,6 +172,9 @@ INT_PTR CALLBACK CaptureFramesProc(HWND dialog, UINT message, WPARAM wParam, LPA
 
 int ComputeFrameLimit() {
   const char* aviName = CaptureOptions.aviFileName;
+  // The player may hold the very file about to be replaced: it lets go first, or the
+  // old clip would survive a capture that writes nothing.
+  CloseVideo(VideoWindow.Window);
   SetCurrentDirectoryA(aviName);
   DeleteFileA(aviName);
 

@@ -8,6 +8,7 @@
 #include "display/win32/DisplayChain.h"
 #include "hw/Audio.h"
 #include "hw/Decoder.h"
+#include "playback/VideoPlayer.h"
 #include "shared/Settings.h"
 #include "win32/MessageBox.h"
 #include "win32/ViewState.h"
@@ -265,7 +266,7 @@ void PaintColorKey() {
   const DisplayState& d = Display;
   if (d.ColorKey == 1 || !d.PrimarySurface) return;
   if (VideoWindow.ViewMode == kPlaybackMode) {
-    // The playback repaint (RepaintVideo) joins here: the clip's picture, not the key.
+    RepaintVideo();  // the clip's picture, not the key
     return;
   }
   RECT window;
