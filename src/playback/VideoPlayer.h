@@ -1,7 +1,8 @@
 // AVI clips in the video window through the Media Control Interface: one open clip at a
 // time, a playing flag and the clip's length in frames. Positions are frame numbers from 0.
-// Playback uses only the Win32 base layer, so the display engine (its repaint) and capture
-// (closing the clip before a new file is written) call it as well as the panels.
+// Playback uses only the Win32 base layer and sits beside display and capture, which call
+// it (the colour-key repaint shows a still clip; a capture closes the clip before it
+// rewrites the file), as the panels do.
 #pragma once
 
 #include <windows.h>

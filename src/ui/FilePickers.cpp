@@ -5,9 +5,9 @@
 #include <cctype>
 #include <cstring>
 
+#include "playback/VideoPlayer.h"
 #include "win32/MessageBox.h"
 
-char videoFileName[kCaptureNameCapacity] = "";
 
 namespace {
 
@@ -80,7 +80,7 @@ int PickVideoFile(HWND owner) {
   // The panel can ask again from inside the picker's own message loop.
   if (VideoPickerOpen) return 0;
   VideoPickerOpen = true;
-  const bool picked = PickFile(owner, kVideoPicker, "", videoFileName);
+  const bool picked = PickFile(owner, kVideoPicker, "", Playback.videoFileName);
   VideoPickerOpen = false;
   return picked ? 1 : 0;
 }

@@ -7,9 +7,6 @@
 
 #include "capture/CaptureNames.h"
 
-// The file playback opens next; set by PickVideoFile, and from aviFileName after a capture.
-extern char videoFileName[kCaptureNameCapacity];
-
 inline constexpr char kUnsupportedFileTypeMessage[] = "Not supported file type.";
 inline constexpr UINT kUnsupportedFileTypeStyle = MB_TOPMOST | MB_ICONHAND;
 
@@ -18,6 +15,6 @@ inline constexpr UINT kUnsupportedFileTypeStyle = MB_TOPMOST | MB_ICONHAND;
 void PickStillFileName(HWND owner, char (&workingName)[kCaptureNameCapacity]);
 void PickAviFileName(HWND owner, char (&workingName)[kCaptureNameCapacity]);
 
-// Open picker for a clip: 1 with videoFileName set, 0 when cancelled or when a picker of
-// this kind is already open.
+// Open picker for a clip: 1 with the player's videoFileName set, 0 (the name untouched)
+// when cancelled or when a picker of this kind is already open.
 int PickVideoFile(HWND owner);

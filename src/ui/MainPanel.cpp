@@ -426,7 +426,6 @@ void ShowClipReady(HWND panel) {
 
 void OpenClip(HWND panel) {
   if (!PickVideoFile(panel)) return;
-  std::snprintf(Playback.videoFileName, sizeof Playback.videoFileName, "%s", videoFileName);
   if (!OpenVideo(VideoWindowHandle())) return;
   ShowFirstFrame(panel);
   ShowClipReady(panel);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "ModalDriver.h"
+#include "playback/VideoPlayer.h"
 #include "ui/FilePickers.h"
 #include "win32/Recorders.h"
 
@@ -21,7 +22,7 @@ class FilePickersTest : public ::testing::Test {
                              nullptr, nullptr, nullptr);
     ASSERT_NE(owner_, nullptr);
     dir_ = TempPath("");
-    videoFileName[0] = '\0';
+    Playback.videoFileName[0] = '\0';
   }
   void TearDown() override { DestroyWindow(owner_); }
 
@@ -114,7 +115,7 @@ TEST_F(FilePickersTest, ClipPickerOpensEmptyAndSetsTheVideoFileName) {
   }
   EXPECT_EQ(initial, "");
   EXPECT_EQ(nested, 0);
-  EXPECT_STREQ(videoFileName, In("clip.avi").c_str());
+  EXPECT_STREQ(Playback.videoFileName, In("clip.avi").c_str());
   ExpectUnsupportedTypeMessages(1, owner_);
 
   // Cancelling returns 0, leaves the name and frees the picker for the next request.
@@ -122,11 +123,11 @@ TEST_F(FilePickersTest, ClipPickerOpensEmptyAndSetsTheVideoFileName) {
     ModalDriver cancel({CancelFileDialog("Open")});
     EXPECT_EQ(PickVideoFile(owner_), 0);
   }
-  EXPECT_STREQ(videoFileName, In("clip.avi").c_str());
+  EXPECT_STREQ(Playback.videoFileName, In("clip.avi").c_str());
   {
     ModalDriver again({PickInFileDialog("Open", In("other.AVI"))});
     EXPECT_EQ(PickVideoFile(owner_), 1);
     EXPECT_EQ(again.Pending(), 0u);
   }
-  EXPECT_STREQ(videoFileName, In("other.AVI").c_str());
+  EXPECT_STREQ(Playback.videoFileName, In("other.AVI").c_str());
 }

@@ -406,8 +406,9 @@ TEST_F(PlaybackTest, TheWindowShowsTheClipsFrames) {
         SendMessageA(VideoWindow.Window, WM_PAINT, 0, 0);
         shown.push_back(ShownColour());
         exact += shown.back() == ClipColour(frame);
-        if (format == AviImageFormat::Yvu9)
+        if (format == AviImageFormat::Yvu9) {
           EXPECT_EQ(Hex(shown.back()), Hex(ClipColour(frame))) << "frame " << frame;
+        }
       }
       // Three frames of three luma levels: three different pictures, none the colour key.
       EXPECT_NE(shown[0], shown[1]);
@@ -665,7 +666,8 @@ TEST(Yvu9Codec, DriverDllDecodesTheSame) {
   dll = dll.substr(0, dll.find_last_of('\\') + 1) + "lumyvu9.dll";
   HMODULE module = LoadLibraryA(dll.c_str());
   ASSERT_NE(module, nullptr) << dll;
-  auto proc = reinterpret_cast<DRIVERPROC>(GetProcAddress(module, "DriverProc"));
+  auto proc = reinterpret_cast<DRIVERPROC>(
+      reinterpret_cast<void*>(GetProcAddress(module, "DriverProc")));
   ASSERT_NE(proc, nullptr);
   // Installed under a code of its own, so it is this DLL that answers.
   const DWORD code = mmioFOURCC('Y', 'V', 'U', 'T');
