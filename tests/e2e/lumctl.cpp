@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -24,6 +25,7 @@ const char kUsage[] =
     "       lumctl no-window <class> <duration_ms>\n"
     "       lumctl wait-gone <class> <timeout_ms>\n"
     "       lumctl command <class> <id>\n"
+    "       lumctl commands <class> <interval_ms> <count> <id>...\n"
     "       lumctl key <class> <vk> [ctrl]\n"
     "       lumctl msgbox <caption> <timeout_ms>\n"
     "       lumctl count-msgbox <caption> <duration_ms>\n"
@@ -272,6 +274,25 @@ int Run(int argc, char** argv) {
     HWND window = FindWindowA(name, nullptr);
     if (!window) return Fail("no window of class %s", name);
     SendKey(window, number, ctrl);
+    return 0;
+  }
+  if (verb == "commands") {
+    // <count> commands, cycling through the ids, <interval_ms> apart: a burst no
+    // process-per-command driver could post.
+    unsigned long interval = 0, count = 0;
+    if (argc < 6 || !ParseNumber(argv[3], 10000, interval) || !ParseNumber(argv[4], 100000, count))
+      return 2;
+    std::vector<unsigned long> ids;
+    for (int i = 5; i < argc; ++i) {
+      if (!ParseNumber(argv[i], 0xFFFF, number)) return 2;
+      ids.push_back(number);
+    }
+    for (unsigned long i = 0; i < count; ++i) {
+      HWND window = FindWindowA(name, nullptr);
+      if (!window) return Fail("no window of class %s after %lu commands", name, i);
+      if (!PostMessageA(window, WM_COMMAND, MAKEWPARAM(ids[i % ids.size()], 0), 0)) return 1;
+      Sleep(interval);
+    }
     return 0;
   }
   if (argc != 4) return 2;

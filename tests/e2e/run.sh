@@ -181,6 +181,24 @@ check "full screen, Capture Mode, LiveVideo Mode: full screen again" test "$(geo
 ctl command QUENDALUMETRA 40004 >/dev/null
 check "exit code 0" test "$(wait_rc modes 15)" = 0
 
+echo "-- quick mode changes"
+# Full screen, Capture Mode, LiveVideo Mode and Esc posted 20 ms apart, as a stuck key
+# would; every burst ends on Esc, back at the window size from before full screen.
+simulator_reset
+start stress
+ctl wait-window QUENDALUMETRA 15000 >/dev/null
+alive=1
+for round in 1 2 3; do
+  ctl commands QUENDALUMETRA 20 200 40010 40021 40020 40057 >/dev/null
+  sleep 1
+  [[ -s "$work/stress.rc" ]] && { alive=0; break; }
+done
+check "600 quick mode commands: the program still runs" test $alive = 1
+settled=$(geometry)
+check "and settles at 352x240 in a window ($settled)" test "$settled" = "client=352x240 style=0x94840308"
+ctl command QUENDALUMETRA 40004 >/dev/null
+check "exit code 0" test "$(wait_rc stress 15)" = 0
+
 echo "-- live video"
 # "R G B" of one screen pixel in a screenshot.
 pixel() { convert "$1" -format "%[fx:int(255*p{$2,$3}.r)] %[fx:int(255*p{$2,$3}.g)] %[fx:int(255*p{$2,$3}.b)]" info:; }

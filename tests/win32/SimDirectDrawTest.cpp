@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <set>
 #include <vector>
@@ -889,6 +890,103 @@ TEST_F(SimDirectDrawLive, ScanoutShowsMovingVideoThroughTheKeyOnly) {
   card.port.Reset();
   card.overlay.Reset();
   EXPECT_FALSE(IsWindow(scanout)) << "gone with its surface";
+}
+
+// Replaces one user32 import of this executable, where every GetDC of the card's code
+// goes through, for the lifetime of the object.
+class ImportPatch {
+ public:
+  ImportPatch(const char* function, void* replacement) {
+    auto* base = reinterpret_cast<uint8_t*>(GetModuleHandleA(nullptr));
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const auto& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); d->Name;
+         ++d) {
+      if (lstrcmpiA(reinterpret_cast<const char*>(base + d->Name), "user32.dll") != 0) continue;
+      auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
+      auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
+      for (; names->u1.AddressOfData; ++names, ++slots) {
+        if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+        const auto* byName =
+            reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+        if (std::strcmp(reinterpret_cast<const char*>(byName->Name), function) != 0) continue;
+        slot_ = &slots->u1.Function;
+        original_ = *slot_;
+        Write(reinterpret_cast<ULONG_PTR>(replacement));
+        return;
+      }
+    }
+  }
+  ~ImportPatch() {
+    if (slot_) Write(original_);
+  }
+  ImportPatch(const ImportPatch&) = delete;
+  ImportPatch& operator=(const ImportPatch&) = delete;
+  bool Patched() const { return slot_ != nullptr; }
+  void* Original() const { return reinterpret_cast<void*>(original_); }
+
+ private:
+  void Write(ULONG_PTR value) {
+    DWORD old = 0;
+    VirtualProtect(slot_, sizeof *slot_, PAGE_READWRITE, &old);
+    *slot_ = value;
+    VirtualProtect(slot_, sizeof *slot_, old, &old);
+  }
+  ULONG_PTR* slot_ = nullptr;
+  ULONG_PTR original_ = 0;
+};
+
+struct ForeignDcWatch {
+  static inline std::atomic<HWND> window{nullptr};
+  static inline std::atomic<DWORD> owner{0};
+  static inline std::atomic<int> foreign{0};
+  static inline HDC(WINAPI* original)(HWND) = nullptr;
+  static HDC WINAPI GetDcHook(HWND w) {
+    if (w && w == window && GetCurrentThreadId() != owner) ++foreign;
+    return original(w);
+  }
+};
+
+// The key pixels are read on the video window's own thread: read from another, the read
+// can land in a surface the window's thread is replacing while it changes the window's
+// style and size.
+TEST_F(SimDirectDrawLive, NoOtherThreadReadsTheVideoWindowWhileItChanges) {
+  Card card;
+  Window video(RECT{60, 60, 60 + 704, 60 + 480}, RGB(0, 0, 0));
+  card.KeyOn(video.get(), 0xFF00FF);
+  ASSERT_EQ(card.OpenPort(), DD_OK);
+  ASSERT_EQ(card.CreateOverlay(card.overlay), DD_OK);
+  ASSERT_EQ(card.port->SetTargetSurface(card.overlay.get(), DDVPTARGET_VIDEO), DD_OK);
+  DDVIDEOPORTINFO info = PortInfo(DDVP_AUTOFLIP);
+  ASSERT_EQ(card.port->StartVideo(&info), DD_OK);
+
+  ForeignDcWatch::window = video.get();
+  ForeignDcWatch::owner = GetCurrentThreadId();
+  ForeignDcWatch::foreign = 0;
+  ImportPatch patch("GetDC", reinterpret_cast<void*>(&ForeignDcWatch::GetDcHook));
+  ASSERT_TRUE(patch.Patched());
+  ForeignDcWatch::original = reinterpret_cast<HDC(WINAPI*)(HWND)>(patch.Original());
+
+  for (int i = 0; i < 12; ++i) {
+    const int width = 704 + 30 * (i % 4), height = 300 + 20 * (i % 3);  // never shrinking
+    SetWindowPos(video.get(), nullptr, 60, 60, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    const RECT dest = video.ScreenRect();
+    ASSERT_EQ(card.FillKey(dest, 0xFF00FF), DD_OK);
+    ASSERT_EQ(card.Show(RECT{8, 12, 712, kNtscField}, dest), DD_OK);
+    Pump(120);  // more than the shape's pace: it is brought up to date between changes
+  }
+  EXPECT_EQ(ForeignDcWatch::foreign.load(), 0);
+
+  // Still keyed from the window's thread: text over the key shows.
+  const RECT dest = video.ScreenRect();
+  const RECT text = {40, 40, 120, 80};
+  video.Paint(text, RGB(255, 255, 255));
+  const RECT textOnScreen = {dest.left + text.left, dest.top + text.top, dest.left + text.right,
+                             dest.top + text.bottom};
+  EXPECT_TRUE(
+      PumpUntil([&] { return Fraction(Capture(textOnScreen), RGB(255, 255, 255)) == 1.0; }, 1000));
+  ForeignDcWatch::window = nullptr;
 }
 
 TEST_F(SimDirectDrawLive, TheVideoWindowComingToTheFrontKeepsThePictureOnTop) {
