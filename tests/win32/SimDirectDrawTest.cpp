@@ -13,6 +13,7 @@
 #include "hw/Decoder.h"
 #include "sim/win32/OverlayScanout.h"
 #include "sim/win32/SimDirectDraw.h"
+#include "win32/ImportPatch.h"
 #include "win32/Recorders.h"
 
 namespace {
@@ -892,51 +893,6 @@ TEST_F(SimDirectDrawLive, ScanoutShowsMovingVideoThroughTheKeyOnly) {
   EXPECT_FALSE(IsWindow(scanout)) << "gone with its surface";
 }
 
-// Replaces one user32 import of this executable, where every GetDC of the card's code
-// goes through, for the lifetime of the object.
-class ImportPatch {
- public:
-  ImportPatch(const char* function, void* replacement) {
-    auto* base = reinterpret_cast<uint8_t*>(GetModuleHandleA(nullptr));
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const auto& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); d->Name;
-         ++d) {
-      if (lstrcmpiA(reinterpret_cast<const char*>(base + d->Name), "user32.dll") != 0) continue;
-      auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
-      auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
-      for (; names->u1.AddressOfData; ++names, ++slots) {
-        if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-        const auto* byName =
-            reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-        if (std::strcmp(reinterpret_cast<const char*>(byName->Name), function) != 0) continue;
-        slot_ = &slots->u1.Function;
-        original_ = *slot_;
-        Write(reinterpret_cast<ULONG_PTR>(replacement));
-        return;
-      }
-    }
-  }
-  ~ImportPatch() {
-    if (slot_) Write(original_);
-  }
-  ImportPatch(const ImportPatch&) = delete;
-  ImportPatch& operator=(const ImportPatch&) = delete;
-  bool Patched() const { return slot_ != nullptr; }
-  void* Original() const { return reinterpret_cast<void*>(original_); }
-
- private:
-  void Write(ULONG_PTR value) {
-    DWORD old = 0;
-    VirtualProtect(slot_, sizeof *slot_, PAGE_READWRITE, &old);
-    *slot_ = value;
-    VirtualProtect(slot_, sizeof *slot_, old, &old);
-  }
-  ULONG_PTR* slot_ = nullptr;
-  ULONG_PTR original_ = 0;
-};
-
 struct ForeignDcWatch {
   static inline std::atomic<HWND> window{nullptr};
   static inline std::atomic<DWORD> owner{0};
@@ -964,7 +920,7 @@ TEST_F(SimDirectDrawLive, NoOtherThreadReadsTheVideoWindowWhileItChanges) {
   ForeignDcWatch::window = video.get();
   ForeignDcWatch::owner = GetCurrentThreadId();
   ForeignDcWatch::foreign = 0;
-  ImportPatch patch("GetDC", reinterpret_cast<void*>(&ForeignDcWatch::GetDcHook));
+  ImportPatch patch("user32.dll", "GetDC", reinterpret_cast<void*>(&ForeignDcWatch::GetDcHook));
   ASSERT_TRUE(patch.Patched());
   ForeignDcWatch::original = reinterpret_cast<HDC(WINAPI*)(HWND)>(patch.Original());
 

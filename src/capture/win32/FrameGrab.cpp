@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 
 #include "capture/FrameCopy.h"
 #include "capture/win32/BoardDriver.h"
@@ -48,8 +49,7 @@ HRESULT GrabFrame(uint8_t* buffer, DWORD lockFlags, int firstRow) {
   const HRESULT locked = surface->Lock(nullptr, &desc, lockFlags, nullptr);
   if (FAILED(locked)) return locked;
   const int width = VideoWindow.PictureWidth;
-  // Never read past the surface: a surface shorter than the picture's last row leaves
-  // the buffer's remaining rows as they were.
+  // Never read past the surface.
   int rows = VideoWindow.PictureHeight;
   if ((desc.dwFlags & DDSD_HEIGHT) && static_cast<int>(desc.dwHeight) - firstRow < rows)
     rows = std::max(0, static_cast<int>(desc.dwHeight) - firstRow);
@@ -62,6 +62,11 @@ HRESULT GrabFrame(uint8_t* buffer, DWORD lockFlags, int firstRow) {
     } else {
       CopyFramePlain(start, buffer, skip, width, rows);
     }
+    // Rows past the surface's end repeat the last one copied, so the picture never
+    // holds rows that were never video (zero UYVY is green).
+    const size_t rowBytes = 2 * static_cast<size_t>(width);
+    for (int y = rows; y < VideoWindow.PictureHeight; ++y)
+      std::memcpy(buffer + y * rowBytes, buffer + (rows - 1) * rowBytes, rowBytes);
   }
   surface->Unlock(nullptr);
   return locked;

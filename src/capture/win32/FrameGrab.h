@@ -34,5 +34,6 @@ int FirstPictureRow();
 
 // Locks the overlay surface with `lockFlags`, copies the PictureWidth x PictureHeight
 // UYVY picture that starts 8 bytes into surface row `firstRow` into `buffer` (rows
-// packed), unlocks. Returns the lock's result; nothing is copied when it fails.
+// packed), unlocks. Where the surface ends first, the last row copied fills the rest.
+// Returns the lock's result; nothing is copied when it fails.
 HRESULT GrabFrame(uint8_t* buffer, DWORD lockFlags, int firstRow);

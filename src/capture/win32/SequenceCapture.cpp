@@ -173,7 +173,8 @@ INT_PTR CALLBACK CaptureFramesProc(HWND dialog, UINT message, WPARAM wParam, LPA
 int ComputeFrameLimit() {
   const char* aviName = CaptureOptions.aviFileName;
   SetCurrentDirectoryA(aviName);
-  DeleteFileA(aviName);
+  // A capture that cannot be converted must not cost the file already under that name.
+  if (CaptureOptions.aviFormat == 0 || CaptureOptions.aviFormat == 1) DeleteFileA(aviName);
 
   const std::string rawDirectory = DirectoryOf(kRawCaptureFileName);
   const std::string aviDirectory = DirectoryOf(aviName);
