@@ -25,12 +25,18 @@ uint32_t ReadFieldBit() {
 }  // namespace
 
 int WaitForVsync() {
+  return WaitForFieldChange(kVsyncPollLimit, kVsyncLeastWaitMs);
+}
+
+int WaitForFieldChange(uint32_t pollLimit, ULONGLONG leastWaitMs) {
   if (!BoardDriver.DriverStatusBlock) return 1;
   const uint32_t reference = ReadFieldBit();
+  const ULONGLONG start = GetTickCount64();
   for (uint32_t polls = 0;; ++polls) {
-    if (polls > kVsyncPollLimit) return 0;
+    if (polls > pollLimit && GetTickCount64() - start >= leastWaitMs) return 0;
     // The status word lives in plain memory here, not behind a bus; the pause keeps a
-    // poll about as slow as a device read, so the limit still spans many fields.
+    // poll about as slow as a device read. How slow depends on the processor, hence
+    // the least wait in time as well.
     _mm_pause();
     if (ReadFieldBit() != reference) return 1;
   }
