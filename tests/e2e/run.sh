@@ -159,6 +159,18 @@ query >"$work/second-run.reg"
 check "deleted CONTRAST comes back at its default" grep -qE '^ +CONTRAST +REG_DWORD +0x90$' "$work/second-run.reg"
 check "CHANNELINDEX 500 is saved back corrected" grep -qE '^ +CHANNELINDEX +REG_DWORD +0x1$' "$work/second-run.reg"
 check "a stored value survives the run" grep -qE '^ +BRIGHTNESS +REG_DWORD +0x64$' "$work/second-run.reg"
+"$WINE" reg add 'HKLM\SOFTWARE\QUENDA\LUMETRA' /v SATURATION /t REG_DWORD /d 256 /f >/dev/null
+"$WINE" reg add 'HKLM\SOFTWARE\QUENDA\LUMETRA' /v CABLESTANDARD /t REG_DWORD /d 7 /f >/dev/null
+"$WINE" reg add 'HKLM\SOFTWARE\QUENDA\LUMETRA' /v HUE /t REG_SZ /d abc /f >/dev/null
+start third-run
+ctl wait-window QUENDALUMETRA 15000 >/dev/null
+ctl command QUENDALUMETRA 40004 >/dev/null
+wait_rc third-run 15 >/dev/null
+query >"$work/third-run.reg"
+check "corrupt SATURATION, CABLESTANDARD and HUE are saved back at their defaults" \
+  bash -c "grep -qE '^ +SATURATION +REG_DWORD +0x80\$' '$work/third-run.reg' &&
+           grep -qE '^ +CABLESTANDARD +REG_DWORD +0x2\$' '$work/third-run.reg' &&
+           grep -qE '^ +HUE +REG_DWORD +0x80\$' '$work/third-run.reg'"
 
 echo "-- video window modes and keys"
 simulator_reset
