@@ -319,6 +319,53 @@ check "no raw file left" test ! -e "$c/temp.avi"
 ctl command QUENDALUMETRA 40004 >/dev/null
 check "exit code 0" test "$(wait_rc cap 15)" = 0
 
+echo "-- the test card's frame at every edge"
+# The share of a rectangle's pixels that are white: the frame, not the bars (75%), the
+# blanking or the background. Checked one pixel wide along each edge of the picture.
+white() {  # file x y w h
+  convert "$1" -crop "$4x$5+$2+$3" +repage -colorspace Gray -threshold 92% -format "%[fx:mean]" info:
+}
+edge_white() {  # file x y w h [x y w h]: at least 90% white, in the first or the second
+  awk -v a="$(white "$1" "$2" "$3" "$4" "$5")" -v b="$([[ $# -gt 5 ]] && white "$1" "$6" "$7" "$8" "$9" || echo 0)" \
+    'BEGIN { exit !(a >= 0.9 || b >= 0.9) }'
+}
+# The top edge may be the second row: a 288-line still averages its first row with the
+# blanking line above the picture.
+frame_edges() {  # what, file, x, y, w, h, [top/bottom only]
+  local what=$1 f=$2 x=$3 y=$4 w=$5 h=$6
+  check "$what: top edge" edge_white "$f" "$x" "$y" "$w" 1 "$x" $((y + 1)) "$w" 1
+  check "$what: bottom edge" edge_white "$f" "$x" $((y + h - 1)) "$w" 1
+  [[ -n ${7:-} ]] && return
+  check "$what: left edge" edge_white "$f" "$x" "$y" 1 "$h"
+  check "$what: right edge" edge_white "$f" $((x + w - 1)) "$y" 1 "$h"
+}
+c="$WINEPREFIX/drive_c"
+for standard in NTSC-M PAL-BGHI; do
+  simulator_reset
+  simulator_string Composite "$standard"
+  rm -f "$c/capture.bmp"
+  start "frame-$standard"
+  ctl wait-window QUENDALUMETRA 15000 >/dev/null
+  sleep 2
+  window=$(ctl wait-window QUENDALUMETRA 1000)
+  origin=$(grep -o 'origin=[0-9,]*' <<<"$window" | cut -d= -f2)
+  size=$(grep -o 'client=[0-9x]*' <<<"$window" | cut -d= -f2)
+  ox=${origin%,*}; oy=${origin#*,}; w=${size%x*}; h=${size#*x}
+  import -window root "$work/frame-$standard-window.png"
+  frame_edges "$standard in a ${size} window" "$work/frame-$standard-window.png" "$ox" "$oy" "$w" "$h"
+  ctl key QUENDALUMETRA S ctrl >/dev/null; sleep 1.5
+  import -window root "$work/frame-$standard-full.png"
+  # At full screen the left and right crops grow with the screen's width beyond the
+  # port's 720 columns: only the top and bottom edges carry the frame there.
+  frame_edges "$standard at full screen" "$work/frame-$standard-full.png" 0 0 1024 768 top-bottom
+  ctl key QUENDALUMETRA ESCAPE >/dev/null; sleep 0.5
+  ctl command QUENDALUMETRA 40021 >/dev/null; sleep 1
+  ctl key QUENDALUMETRA F5 >/dev/null; sleep 1.5
+  frame_edges "$standard still" "$c/capture.bmp" 0 0 352 "$h"
+  ctl command QUENDALUMETRA 40004 >/dev/null
+  check "$standard: exit code 0" test "$(wait_rc "frame-$standard" 15)" = 0
+done
+
 simulator_reset
 echo "$pass $fail" >"$counts"
 echo "e2e: $pass passed, $fail failed"
