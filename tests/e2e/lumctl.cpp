@@ -26,6 +26,9 @@ const char kUsage[] =
     "       lumctl wait-gone <class> <timeout_ms>\n"
     "       lumctl command <class> <id>\n"
     "       lumctl commands <class> <interval_ms> <count> <id>...\n"
+    "       lumctl move <class> <x> <y>\n"
+    "       lumctl minimize <class> | restore <class>\n"
+    "       lumctl cover <x> <y> <w> <h> <ms>\n"
     "       lumctl key <class> <vk> [ctrl]\n"
     "       lumctl msgbox <caption> <timeout_ms>\n"
     "       lumctl count-msgbox <caption> <duration_ms>\n"
@@ -262,7 +265,58 @@ void SendKey(HWND window, UINT vk, bool ctrl) {
   PostMessageA(window, WM_KEYUP, vk, scan | 1 | (1L << 30) | (1L << 31));
 }
 
+// A plain green window above the others for `ms`, pumping its messages meanwhile: another
+// program's window covering part of the screen.
+int Cover(const long (&r)[4], DWORD ms) {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.hbrBackground = CreateSolidBrush(RGB(0, 160, 0));
+  wc.lpszClassName = "LumctlCover";
+  RegisterClassA(&wc);
+  HWND cover = CreateWindowExA(WS_EX_TOOLWINDOW, wc.lpszClassName, "", WS_POPUP | WS_VISIBLE, r[0],
+                               r[1], r[2], r[3], nullptr, nullptr, wc.hInstance, nullptr);
+  if (!cover) return Fail("cannot create the cover window");
+  SetWindowPos(cover, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  const ULONGLONG end = GetTickCount64() + ms;
+  while (GetTickCount64() < end) {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    Sleep(10);
+  }
+  DestroyWindow(cover);
+  return 0;
+}
+
 int Run(int argc, char** argv) {
+  if (argc == 7 && std::string(argv[1]) == "cover") {
+    long r[4];
+    unsigned long ms = 0;
+    for (int i = 0; i < 4; ++i) {
+      char* end = nullptr;
+      r[i] = std::strtol(argv[2 + i], &end, 10);
+      if (end == argv[2 + i] || *end) return 2;
+    }
+    if (!ParseNumber(argv[6], 600000, ms)) return 2;
+    return Cover(r, ms);
+  }
+  if (argc == 3 && (std::string(argv[1]) == "minimize" || std::string(argv[1]) == "restore")) {
+    HWND window = FindWindowA(argv[2], nullptr);
+    if (!window) return Fail("no window of class %s", argv[2]);
+    const WPARAM command = std::string(argv[1]) == "minimize" ? SC_MINIMIZE : SC_RESTORE;
+    return PostMessageA(window, WM_SYSCOMMAND, command, 0) ? 0 : 1;
+  }
+  if (argc == 5 && std::string(argv[1]) == "move") {
+    char* endX = nullptr;
+    char* endY = nullptr;
+    const long x = std::strtol(argv[3], &endX, 10), y = std::strtol(argv[4], &endY, 10);
+    if (endX == argv[3] || *endX || endY == argv[4] || *endY) return 2;
+    HWND window = FindWindowA(argv[2], nullptr);
+    if (!window) return Fail("no window of class %s", argv[2]);
+    return SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE)
+               ? 0
+               : 1;
+  }
   if (argc < 4) return 2;
   const std::string verb = argv[1];
   const char* name = argv[2];

@@ -366,6 +366,75 @@ for standard in NTSC-M PAL-BGHI; do
   check "$standard: exit code 0" test "$(wait_rc "frame-$standard" 15)" = 0
 done
 
+echo "-- placement through the window system"
+# Nothing outside the rectangles given (window frames, covers) differs from the empty
+# desktop: no picture where it does not belong.
+unchanged_outside() {  # shot, "x0,y0 x1,y1"...
+  local shot=$1; shift
+  local draw=() r
+  for r in "$@"; do draw+=(-draw "rectangle $r"); done
+  convert "$work/desktop.png" -fill black "${draw[@]}" "$work/desktop-masked.png"
+  convert "$shot" -fill black "${draw[@]}" "$work/shot-masked.png"
+  [[ "$(compare -metric AE "$work/desktop-masked.png" "$work/shot-masked.png" null: 2>&1)" == 0 ]]
+}
+around() {  # client x y w h -> the window's frame rectangle, with a margin
+  echo "$(($1 - 6)),$(($2 - 6)) $(($1 + $3 + 5)),$(($2 + $4 + 5))"
+}
+simulator_reset
+import -window root "$work/desktop.png"
+start place
+ctl wait-window QUENDALUMETRA 15000 >/dev/null
+sleep 1.5
+placed() {  # window x y -> screenshot $work/place-<tag>.png after the overlay tick
+  ctl move QUENDALUMETRA "$1" "$2" >/dev/null; sleep 0.8
+  import -window root "$work/place-$3.png"
+}
+# The border is 3 pixels: the client lands on multiples of 8, where the card's
+# destination boundary lets the picture start at the client's edge.
+placed 197 93 moved
+frame_edges "moved to (200,96)" "$work/place-moved.png" 200 96 352 240
+check "moved: no picture outside the window" unchanged_outside "$work/place-moved.png" "$(around 200 96 352 240)"
+( ctl cover 300 156 150 100 3000 >/dev/null & ); sleep 1.5
+import -window root "$work/place-covered.png"; sleep 1.5
+check "covered: the covering window is untouched by the picture" \
+  test "$(convert "$work/place-covered.png" -crop 150x100+300+156 +repage -fill black -opaque 'rgb(0,160,0)' -format '%[fx:maxima]' info:)" = 0
+check "covered: the picture stays around the cover, frame included" \
+  edge_white "$work/place-covered.png" 200 96 100 1
+check "covered: nothing outside window and cover" \
+  unchanged_outside "$work/place-covered.png" "$(around 200 96 352 240)" "300,156 449,255"
+ctl minimize QUENDALUMETRA >/dev/null; sleep 0.8
+import -window root "$work/place-minimised.png"
+check "minimised: no picture anywhere" unchanged_outside "$work/place-minimised.png" "0,720 1023,767"
+ctl restore QUENDALUMETRA >/dev/null; sleep 0.8
+import -window root "$work/place-restored.png"
+window=$(ctl wait-window QUENDALUMETRA 1000)
+origin=$(grep -o 'origin=[0-9,]*' <<<"$window" | cut -d= -f2)
+frame_edges "restored" "$work/place-restored.png" "${origin%,*}" "${origin#*,}" 352 240
+# Hanging off each edge of the screen: the on-screen part of the picture, its frame on
+# the edges that are on the screen, nothing beyond the window.
+placed -99 93 off-left
+check "off the left edge: top, bottom and right of the frame" bash -c "$(declare -f white edge_white);
+  edge_white '$work/place-off-left.png' 0 96 256 1 && edge_white '$work/place-off-left.png' 0 335 256 1 &&
+  edge_white '$work/place-off-left.png' 255 96 1 240"
+check "off the left edge: nothing outside" unchanged_outside "$work/place-off-left.png" "0,90 261,341"
+placed 821 93 off-right
+check "off the right edge: top, bottom and left of the frame" bash -c "$(declare -f white edge_white);
+  edge_white '$work/place-off-right.png' 824 96 200 1 && edge_white '$work/place-off-right.png' 824 335 200 1 &&
+  edge_white '$work/place-off-right.png' 824 96 1 240"
+check "off the right edge: nothing outside" unchanged_outside "$work/place-off-right.png" "818,90 1023,341"
+placed 197 -103 off-top
+check "off the top edge: left, right and bottom of the frame" bash -c "$(declare -f white edge_white);
+  edge_white '$work/place-off-top.png' 200 0 1 140 && edge_white '$work/place-off-top.png' 551 0 1 140 &&
+  edge_white '$work/place-off-top.png' 200 139 352 1"
+check "off the top edge: nothing outside" unchanged_outside "$work/place-off-top.png" "194,0 557,145"
+placed 197 665 off-bottom
+check "off the bottom edge: left, right and top of the frame" bash -c "$(declare -f white edge_white);
+  edge_white '$work/place-off-bottom.png' 200 668 1 100 && edge_white '$work/place-off-bottom.png' 551 668 1 100 &&
+  edge_white '$work/place-off-bottom.png' 200 668 352 1"
+check "off the bottom edge: nothing outside" unchanged_outside "$work/place-off-bottom.png" "194,662 557,767"
+ctl command QUENDALUMETRA 40004 >/dev/null
+check "exit code 0" test "$(wait_rc place 15)" = 0
+
 simulator_reset
 echo "$pass $fail" >"$counts"
 echo "e2e: $pass passed, $fail failed"
