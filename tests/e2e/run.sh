@@ -323,7 +323,8 @@ echo "-- the test card's frame at every edge"
 # The share of a rectangle's pixels that are white: the frame, not the bars (75%), the
 # blanking or the background. Checked one pixel wide along each edge of the picture.
 white() {  # file x y w h
-  convert "$1" -crop "$4x$5+$2+$3" +repage -colorspace Gray -threshold 92% -format "%[fx:mean]" info:
+  convert "$1" -crop "$4x$5+$2+$3" +repage -fx 'min(r,min(g,b))' -threshold 88% \
+    -format "%[fx:mean]" info:
 }
 edge_white() {  # file x y w h [x y w h]: at least 90% white, in the first or the second
   awk -v a="$(white "$1" "$2" "$3" "$4" "$5")" -v b="$([[ $# -gt 5 ]] && white "$1" "$6" "$7" "$8" "$9" || echo 0)" \
@@ -340,6 +341,7 @@ frame_edges() {  # what, file, x, y, w, h, [top/bottom only]
   check "$what: right edge" edge_white "$f" $((x + w - 1)) "$y" 1 "$h"
 }
 c="$WINEPREFIX/drive_c"
+"$WINE" reg delete 'HKLM\SOFTWARE\QUENDA\LUMETRA' /f >/dev/null 2>&1  # picture controls at their defaults
 for standard in NTSC-M PAL-BGHI; do
   simulator_reset
   simulator_string Composite "$standard"
