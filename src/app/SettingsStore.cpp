@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 
+#include "hw/ChannelPlans.h"
 #include "shared/Settings.h"
 #include "shared/SettingsImage.h"
 #include "win32/Handles.h"
@@ -23,13 +24,15 @@ LSTATUS CreateForSaving(HKEY parent, const char* path, RegKey& key) {
 
 // `field` holds its first-run value on entry. The stored value replaces it only when the
 // read succeeds: a larger value fails, and the buffer's contents are undefined then. A
-// shorter one lands over the first-run bytes. The stored type is deliberately not looked
-// at, so a 4-byte value of any type counts.
+// shorter one lands over the first-run bytes. A number is stored as a DWORD, or as its
+// four bytes in binary; text or any other type is no number and keeps the first-run value.
 void QueryInt32(HKEY key, const char* name, int32_t& field) {
   int32_t value = field;
   DWORD size = sizeof value;
-  if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) ==
-      ERROR_SUCCESS) {
+  DWORD type = REG_NONE;
+  if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) ==
+          ERROR_SUCCESS &&
+      (type == REG_DWORD || type == REG_BINARY)) {
     field = value;
   }
 }
@@ -80,6 +83,9 @@ void LoadSettings() {
     QueryInt32(key, "CHANNELINDEX", loaded.CurrentChannel);
   }
   MendLoadedSettings(loaded);
+  // Without a plan the tuner would never be sent a channel.
+  if (!IsValidCableStandard(loaded.CableStandard))
+    loaded.CableStandard = DefaultSettings().CableStandard;
   Settings = loaded;
 }
 

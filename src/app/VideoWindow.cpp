@@ -1,5 +1,7 @@
 #include "app/VideoWindow.h"
 
+#include <algorithm>
+
 #include "app/SettingsStore.h"
 #include "capture/win32/SequenceCapture.h"
 #include "capture/win32/StillCapture.h"
@@ -63,6 +65,7 @@ void LeaveFullScreen(HWND window) {
 
 void SwitchToCaptureMode(HWND window) {
   if (VideoWindow.FullScreen) {
+    VideoWindowInput.WindowedBeforeFullScreen = {VideoWindow.SavedWidth, VideoWindow.SavedHeight};
     VideoWindow.SavedWidth = VideoWindow.SavedHeight = kSavedFromFullScreen;
   } else {
     VideoWindow.SavedWidth = VideoWindow.PictureWidth;
@@ -85,8 +88,9 @@ void SwitchToLiveVideoMode(HWND window) {
       VideoWindow.SavedHeight == kSavedFromFullScreen) {
     SetWindowLongA(window, GWL_STYLE, static_cast<LONG>(kStyleFullScreen));
     ShowWindow(window, SW_SHOWMAXIMIZED);
-    VideoWindow.SavedWidth = VideoWindow.PictureWidth;
-    VideoWindow.SavedHeight = VideoWindow.PictureHeight;
+    // A later Esc returns to the window from before full screen, not to Capture Mode's.
+    VideoWindow.SavedWidth = VideoWindowInput.WindowedBeforeFullScreen.cx;
+    VideoWindow.SavedHeight = VideoWindowInput.WindowedBeforeFullScreen.cy;
     VideoWindow.FullScreen = 1;
     VideoWindow.PictureWidth = ScreenRect.right;
     VideoWindow.PictureHeight = ScreenRect.bottom;
@@ -362,8 +366,17 @@ bool CreateVideoWindow(HINSTANCE instance, int) {
                            static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))))
     return false;
 
-  HWND window = CreateWindowExA(0, kVideoWindowClass, kVideoWindowTitle, kStyleCreation, 0, 0, 0, 0,
-                                nullptr, nullptr, instance, nullptr);
+  // Born at its size, centred as SizeVideoWindow places it: nothing ever finds the
+  // window at 0 x 0 before WM_CREATE has sized it.
+  RECT frame = {0, 0, 352,
+                static_cast<LONG>(
+                    PictureHeightForStandard(Settings.VideoStandard, VideoWindow.PictureHeight))};
+  AdjustWindowRectEx(&frame, kStyleCreation, FALSE, 0);
+  const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+  const int x = std::max(0, (GetSystemMetrics(SM_CXSCREEN) - width) / 2);
+  const int y = std::max(0, (GetSystemMetrics(SM_CYSCREEN) - height) / 3);
+  HWND window = CreateWindowExA(0, kVideoWindowClass, kVideoWindowTitle, kStyleCreation, x, y,
+                                width, height, nullptr, nullptr, instance, nullptr);
   if (!window) return false;
   HMENU menu = LoadMenuA(instance, MAKEINTRESOURCEA(IDR_CONTEXT_MENU));
   VideoWindow.ContextMenu = menu ? GetSubMenu(menu, 0) : nullptr;

@@ -32,6 +32,8 @@ struct VideoWindowInputState {
   POINT DragPoint = {0, 0};
   int DigitCount = 0;
   int EnteredNumber = 0;
+  // The windowed size from before full screen, kept while Capture Mode interrupts it.
+  SIZE WindowedBeforeFullScreen = {0, 0};
 };
 extern VideoWindowInputState VideoWindowInput;
 

@@ -7,9 +7,6 @@
 
 namespace {
 
-// The budget is reckoned on the 240-row picture whatever the standard.
-constexpr uint32_t kBudgetWidth = 352;
-constexpr uint32_t kBudgetHeight = kPictureHeight240;
 constexpr uint32_t kBudgetSlack = 48;  // raw and finished chunk heads, index entry, spare
 constexpr uint32_t kRawShareSlack = 24;
 constexpr uint64_t kSharedDriveReserve = 464;  // both files' headers
@@ -27,11 +24,10 @@ uint32_t FramesBelow4GiB(uint64_t fixedBytes, uint64_t bytesPerFrame) {
 
 }  // namespace
 
-uint32_t FramePictureBudget(int aviFormat) {
+uint32_t FramePictureBudget(int aviFormat, uint32_t width, uint32_t height) {
   if (!KnownFormat(aviFormat)) return 0;
   const auto format = static_cast<AviImageFormat>(aviFormat);
-  return RawFrameBytes(kBudgetWidth, kBudgetHeight) +
-         AviFrameBytes(format, kBudgetWidth, kBudgetHeight) + kBudgetSlack;
+  return RawFrameBytes(width, height) + AviFrameBytes(format, width, height) + kBudgetSlack;
 }
 
 uint32_t FrameLimitForFreeSpace(uint64_t freeBytes, uint64_t reserve, uint64_t budget) {
@@ -58,13 +54,13 @@ uint32_t ComputeFrameLimit(int aviFormat, uint32_t width, uint32_t height,
                            const CaptureDriveSpace& space) {
   uint32_t limit = FrameLimitForFileSize(aviFormat, width, height);
   if (!KnownFormat(aviFormat)) return limit;
-  const uint32_t budget = FramePictureBudget(aviFormat);
+  const uint32_t budget = FramePictureBudget(aviFormat, width, height);
   if (space.SameDrive) {
     if (space.RawDrive)
       limit = std::min(limit, FrameLimitForFreeSpace(*space.RawDrive, kSharedDriveReserve, budget));
     return limit;
   }
-  const uint32_t rawShare = RawFrameBytes(kBudgetWidth, kBudgetHeight) + kRawShareSlack;
+  const uint32_t rawShare = RawFrameBytes(width, height) + kRawShareSlack;
   if (space.RawDrive)
     limit = std::min(limit, FrameLimitForFreeSpace(*space.RawDrive, kSingleFileReserve, rawShare));
   if (space.AviDrive)

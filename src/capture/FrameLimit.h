@@ -8,10 +8,9 @@
 
 constexpr uint32_t kNoFrameLimit = 0xFFFFFFFF;
 
-// B, the disk budget of one picture for aviFormat: the raw and the finished frame of a
-// 352 x 240 picture plus 48 bytes of chunk heads and index; used for 288-row standards
-// too. 0 for a format capture cannot convert to.
-uint32_t FramePictureBudget(int aviFormat);
+// B, the disk budget of one W x H picture for aviFormat: its raw and its finished frame
+// plus 48 bytes of chunk heads and index. 0 for a format capture cannot convert to.
+uint32_t FramePictureBudget(int aviFormat, uint32_t width, uint32_t height);
 
 // Free space of the drives a capture writes; nullopt where it could not be read.
 struct CaptureDriveSpace {
@@ -29,7 +28,7 @@ uint32_t FrameLimitForFileSize(int aviFormat, uint32_t width, uint32_t height);
 
 // The frame limit of a capture of W x H pictures. On one drive, its free space less 464
 // bytes of headers is shared at B a picture. On two, each drive must hold its own file:
-// the raw share (352 x 240 x 2 + 24) and the finished share (the rest of B), with 232
+// the raw share (W x H x 2 + 24) and the finished share (the rest of B), with 232
 // bytes of headers each. A drive whose space is unknown sets no bound; an unknown
 // format sets none either, beyond the 4 GiB bound that always applies.
 uint32_t ComputeFrameLimit(int aviFormat, uint32_t width, uint32_t height,

@@ -50,7 +50,20 @@ void DecodeNameBlock(const NameBlock& block, SettingsData& settings) {
 }
 
 void MendLoadedSettings(SettingsData& settings) {
+  const SettingsData defaults = DefaultSettings();
+  // The decoder takes one byte: anything wider would arrive modulo 256.
+  const auto mendByte = [](int32_t& value, int32_t fallback) {
+    if (value < 0 || value > 255) value = fallback;
+  };
+  mendByte(settings.Brightness, defaults.Brightness);
+  mendByte(settings.Contrast, defaults.Contrast);
+  mendByte(settings.Saturation, defaults.Saturation);
+  mendByte(settings.Hue, defaults.Hue);
+  for (int slot = 0; slot < kChannelSlots; ++slot) {
+    int32_t& checked = settings.Channels[slot].Checked;
+    if (checked != 0 && checked != 1) checked = defaults.Channels[slot].Checked;
+  }
   if (settings.CurrentChannel < 0 || settings.CurrentChannel >= kChannelSlots) {
-    settings.CurrentChannel = DefaultSettings().CurrentChannel;
+    settings.CurrentChannel = defaults.CurrentChannel;
   }
 }

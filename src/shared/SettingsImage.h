@@ -25,8 +25,9 @@ NameBlock EncodeNameBlock(const SettingsData& settings);
 // so a damaged slot can neither run into the next one nor leave a name unterminated.
 void DecodeNameBlock(const NameBlock& block, SettingsData& settings);
 
-// Corrects what a stored image can hold but the program cannot use: a current channel
-// outside 0..100 becomes the first-run channel. Checked flags other than 0 and 1 stay
-// (stepping visits only slots whose flag is 1); the video standard and the input are
-// left to start-up, which corrects them when no signal is found.
+// Gives values a stored image can hold but the program cannot use their first-run
+// values, so nothing odd reaches the chips and the next save writes a sane record:
+// picture controls outside 0..255, a current channel outside 0..100, checked flags other
+// than 0 and 1. The channel plan is the tuner's to judge; the video standard and the
+// input are left to start-up, which corrects them when no signal is found.
 void MendLoadedSettings(SettingsData& settings);

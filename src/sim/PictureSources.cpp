@@ -263,16 +263,44 @@ void PictureSources::NoSignal(Picture& picture) {
 void PictureSources::BuildTestCard(int lines) {
   Picture& p = testCard_.picture;
   p.Resize(lines);
-  p.Fill(Grey(20));
-  const int barWidth = kPictureWidth / 8;
+  // Blanking left and right of the active picture, as a real line has it.
+  p.Fill(kBlack);
+  constexpr int left = kActiveLeft, right = kActiveLeft + kActiveWidth;
+  p.FillRect(left, 0, right, lines, Grey(20));
+  const int barWidth = kActiveWidth / 8;
   const int barsBottom = BarsBottom(lines);
   const int reverseBottom = ReverseBarsBottom(lines);
   constexpr int kReverse[8] = {6, 7, 4, 7, 2, 7, 0, 7};  // blue, black, magenta, ... white
   for (int i = 0; i < 8; ++i) {
-    p.FillRect(i * barWidth, 0, (i + 1) * barWidth, barsBottom, kColourBars75[i]);
-    p.FillRect(i * barWidth, barsBottom, (i + 1) * barWidth, reverseBottom,
-               kColourBars75[kReverse[i]]);
+    const int x = left + i * barWidth;
+    p.FillRect(x, 0, x + barWidth, barsBottom, kColourBars75[i]);
+    p.FillRect(x, barsBottom, x + barWidth, reverseBottom, kColourBars75[kReverse[i]]);
   }
+
+  // The frame around the active picture, two samples and two lines thick (one pixel of
+  // a half-width picture; a 240-line picture's live view starts at its second line), with
+  // marks every half bar along the top and bottom edges numbered at each bar boundary,
+  // and every 24 lines along the sides: a crop or scale that is off shows at an edge.
+  const Yuv white = Grey(235);
+  p.FillRect(left, 0, right, kFrameLines, white);
+  p.FillRect(left, lines - kFrameLines, right, lines, white);
+  p.FillRect(left, 0, left + kFrameColumns, lines, white);
+  p.FillRect(right - kFrameColumns, 0, right, lines, white);
+  const int mark = DotHeight(4, lines) * 2;
+  for (int i = 1; i < 16; ++i) {
+    const int x = left + i * barWidth / 2;
+    p.FillRect(x - 1, kFrameLines, x + 1, kFrameLines + mark, white);
+    p.FillRect(x - 1, lines - kFrameLines - mark, x + 1, lines - kFrameLines, white);
+    if (i % 2) continue;
+    const std::string number(1, static_cast<char>('0' + i / 2));
+    DrawText(p, number, x + 3, kFrameLines + 1, 2, 1, white);
+    DrawText(p, number, x + 3, lines - kFrameLines - 1 - kTextDots, 2, 1, white);
+  }
+  for (int y = 24; y < lines - kFrameLines; y += 24) {
+    p.FillRect(left + kFrameColumns, y, left + kFrameColumns + 8, y + 1, white);
+    p.FillRect(right - kFrameColumns - 8, y, right - kFrameColumns, y + 1, white);
+  }
+
   const int panel = lines - reverseBottom;
   const int dotHeight = DotHeight(4, lines);
   DrawText(p, "COMPOSITE", 36, reverseBottom + panel * 16 / 100, 4, dotHeight, Grey(220));

@@ -90,7 +90,12 @@ class PictureSources {
   // The decoder's own screen when nothing comes in.
   void NoSignal(Picture& picture);
 
-  // Where the test card's parts lie in a picture of `lines` lines.
+  // Where the test card's parts lie in a picture of `lines` lines: the active picture
+  // between blanking columns, inside it a white frame, then the bars.
+  static constexpr int kActiveLeft = 8;
+  static constexpr int kActiveWidth = kPictureWidth - 2 * kActiveLeft;
+  static constexpr int kFrameColumns = 2;
+  static constexpr int kFrameLines = 2;
   static int BarsBottom(int lines) { return lines * 63 / 100; }
   static int ReverseBarsBottom(int lines) { return lines * 71 / 100; }
 

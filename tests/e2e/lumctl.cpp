@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -24,6 +25,10 @@ const char kUsage[] =
     "       lumctl no-window <class> <duration_ms>\n"
     "       lumctl wait-gone <class> <timeout_ms>\n"
     "       lumctl command <class> <id>\n"
+    "       lumctl commands <class> <interval_ms> <count> <id>...\n"
+    "       lumctl move <class> <x> <y>\n"
+    "       lumctl minimize <class> | restore <class>\n"
+    "       lumctl cover <x> <y> <w> <h> <ms>\n"
     "       lumctl key <class> <vk> [ctrl]\n"
     "       lumctl msgbox <caption> <timeout_ms>\n"
     "       lumctl count-msgbox <caption> <duration_ms>\n"
@@ -321,7 +326,58 @@ int DescribeItem(const char* title, unsigned long id) {
   return 0;
 }
 
+// A plain green window above the others for `ms`, pumping its messages meanwhile: another
+// program's window covering part of the screen.
+int Cover(const long (&r)[4], DWORD ms) {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.hbrBackground = CreateSolidBrush(RGB(0, 160, 0));
+  wc.lpszClassName = "LumctlCover";
+  RegisterClassA(&wc);
+  HWND cover = CreateWindowExA(WS_EX_TOOLWINDOW, wc.lpszClassName, "", WS_POPUP | WS_VISIBLE, r[0],
+                               r[1], r[2], r[3], nullptr, nullptr, wc.hInstance, nullptr);
+  if (!cover) return Fail("cannot create the cover window");
+  SetWindowPos(cover, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  const ULONGLONG end = GetTickCount64() + ms;
+  while (GetTickCount64() < end) {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    Sleep(10);
+  }
+  DestroyWindow(cover);
+  return 0;
+}
+
 int Run(int argc, char** argv) {
+  if (argc == 7 && std::string(argv[1]) == "cover") {
+    long r[4];
+    unsigned long ms = 0;
+    for (int i = 0; i < 4; ++i) {
+      char* end = nullptr;
+      r[i] = std::strtol(argv[2 + i], &end, 10);
+      if (end == argv[2 + i] || *end) return 2;
+    }
+    if (!ParseNumber(argv[6], 600000, ms)) return 2;
+    return Cover(r, ms);
+  }
+  if (argc == 3 && (std::string(argv[1]) == "minimize" || std::string(argv[1]) == "restore")) {
+    HWND window = FindWindowA(argv[2], nullptr);
+    if (!window) return Fail("no window of class %s", argv[2]);
+    const WPARAM command = std::string(argv[1]) == "minimize" ? SC_MINIMIZE : SC_RESTORE;
+    return PostMessageA(window, WM_SYSCOMMAND, command, 0) ? 0 : 1;
+  }
+  if (argc == 5 && std::string(argv[1]) == "move") {
+    char* endX = nullptr;
+    char* endY = nullptr;
+    const long x = std::strtol(argv[3], &endX, 10), y = std::strtol(argv[4], &endY, 10);
+    if (endX == argv[3] || *endX || endY == argv[4] || *endY) return 2;
+    HWND window = FindWindowA(argv[2], nullptr);
+    if (!window) return Fail("no window of class %s", argv[2]);
+    return SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE)
+               ? 0
+               : 1;
+  }
   if (argc < 4) return 2;
   const std::string verb = argv[1];
   const char* name = argv[2];
@@ -333,6 +389,25 @@ int Run(int argc, char** argv) {
     HWND window = FindByName(name);
     if (!window) return Fail("no window of class %s", name);
     SendKey(window, number, ctrl);
+    return 0;
+  }
+  if (verb == "commands") {
+    // <count> commands, cycling through the ids, <interval_ms> apart: a burst no
+    // process-per-command driver could post.
+    unsigned long interval = 0, count = 0;
+    if (argc < 6 || !ParseNumber(argv[3], 10000, interval) || !ParseNumber(argv[4], 100000, count))
+      return 2;
+    std::vector<unsigned long> ids;
+    for (int i = 5; i < argc; ++i) {
+      if (!ParseNumber(argv[i], 0xFFFF, number)) return 2;
+      ids.push_back(number);
+    }
+    for (unsigned long i = 0; i < count; ++i) {
+      HWND window = FindWindowA(name, nullptr);
+      if (!window) return Fail("no window of class %s after %lu commands", name, i);
+      if (!PostMessageA(window, WM_COMMAND, MAKEWPARAM(ids[i % ids.size()], 0), 0)) return 1;
+      Sleep(interval);
+    }
     return 0;
   }
   if (argc != 4) return 2;

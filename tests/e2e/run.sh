@@ -159,6 +159,18 @@ query >"$work/second-run.reg"
 check "deleted CONTRAST comes back at its default" grep -qE '^ +CONTRAST +REG_DWORD +0x90$' "$work/second-run.reg"
 check "CHANNELINDEX 500 is saved back corrected" grep -qE '^ +CHANNELINDEX +REG_DWORD +0x1$' "$work/second-run.reg"
 check "a stored value survives the run" grep -qE '^ +BRIGHTNESS +REG_DWORD +0x64$' "$work/second-run.reg"
+"$WINE" reg add 'HKLM\SOFTWARE\QUENDA\LUMETRA' /v SATURATION /t REG_DWORD /d 256 /f >/dev/null
+"$WINE" reg add 'HKLM\SOFTWARE\QUENDA\LUMETRA' /v CABLESTANDARD /t REG_DWORD /d 7 /f >/dev/null
+"$WINE" reg add 'HKLM\SOFTWARE\QUENDA\LUMETRA' /v HUE /t REG_SZ /d abc /f >/dev/null
+start third-run
+ctl wait-window QUENDALUMETRA 15000 >/dev/null
+ctl command QUENDALUMETRA 40004 >/dev/null
+wait_rc third-run 15 >/dev/null
+query >"$work/third-run.reg"
+check "corrupt SATURATION, CABLESTANDARD and HUE are saved back at their defaults" \
+  bash -c "grep -qE '^ +SATURATION +REG_DWORD +0x80\$' '$work/third-run.reg' &&
+           grep -qE '^ +CABLESTANDARD +REG_DWORD +0x2\$' '$work/third-run.reg' &&
+           grep -qE '^ +HUE +REG_DWORD +0x80\$' '$work/third-run.reg'"
 
 echo "-- video window modes and keys"
 simulator_reset
@@ -180,6 +192,24 @@ ctl command QUENDALUMETRA 40020 >/dev/null; sleep 0.3
 check "full screen, Capture Mode, LiveVideo Mode: full screen again" test "$(geometry | cut -d' ' -f1)" = "client=1024x768"
 ctl command QUENDALUMETRA 40004 >/dev/null
 check "exit code 0" test "$(wait_rc modes 15)" = 0
+
+echo "-- quick mode changes"
+# Full screen, Capture Mode, LiveVideo Mode and Esc posted 20 ms apart, as a stuck key
+# would; every burst ends on Esc, back at the window size from before full screen.
+simulator_reset
+start stress
+ctl wait-window QUENDALUMETRA 15000 >/dev/null
+alive=1
+for round in 1 2 3; do
+  ctl commands QUENDALUMETRA 20 200 40010 40021 40020 40057 >/dev/null
+  sleep 1
+  [[ -s "$work/stress.rc" ]] && { alive=0; break; }
+done
+check "600 quick mode commands: the program still runs" test $alive = 1
+settled=$(geometry)
+check "and settles at 352x240 in a window ($settled)" test "$settled" = "client=352x240 style=0x94840308"
+ctl command QUENDALUMETRA 40004 >/dev/null
+check "exit code 0" test "$(wait_rc stress 15)" = 0
 
 echo "-- live video"
 # "R G B" of one screen pixel in a screenshot.
@@ -418,6 +448,124 @@ ctl command QUENDALUMETRA 40004 >/dev/null
 check "exit code 0" test "$(wait_rc dialogs 15)" = 0
 
 source "$root/tests/e2e/playback.sh"
+
+echo "-- the test card's frame at every edge"
+# The share of a rectangle's pixels that are white: the frame, not the bars (75%), the
+# blanking or the background. Checked one pixel wide along each edge of the picture.
+white() {  # file x y w h
+  convert "$1" -crop "$4x$5+$2+$3" +repage -fx 'min(r,min(g,b))' -threshold 88% \
+    -format "%[fx:mean]" info:
+}
+edge_white() {  # file x y w h [x y w h]: at least 90% white, in the first or the second
+  awk -v a="$(white "$1" "$2" "$3" "$4" "$5")" -v b="$([[ $# -gt 5 ]] && white "$1" "$6" "$7" "$8" "$9" || echo 0)" \
+    'BEGIN { exit !(a >= 0.9 || b >= 0.9) }'
+}
+# The top edge may be the second row: a 288-line still averages its first row with the
+# blanking line above the picture.
+frame_edges() {  # what, file, x, y, w, h, [top/bottom only]
+  local what=$1 f=$2 x=$3 y=$4 w=$5 h=$6
+  check "$what: top edge" edge_white "$f" "$x" "$y" "$w" 1 "$x" $((y + 1)) "$w" 1
+  check "$what: bottom edge" edge_white "$f" "$x" $((y + h - 1)) "$w" 1
+  [[ -n ${7:-} ]] && return
+  check "$what: left edge" edge_white "$f" "$x" "$y" 1 "$h"
+  check "$what: right edge" edge_white "$f" $((x + w - 1)) "$y" 1 "$h"
+}
+c="$WINEPREFIX/drive_c"
+"$WINE" reg delete 'HKLM\SOFTWARE\QUENDA\LUMETRA' /f >/dev/null 2>&1  # picture controls at their defaults
+for standard in NTSC-M PAL-BGHI; do
+  simulator_reset
+  simulator_string Composite "$standard"
+  rm -f "$c/capture.bmp"
+  start "frame-$standard"
+  ctl wait-window QUENDALUMETRA 15000 >/dev/null
+  sleep 2
+  window=$(ctl wait-window QUENDALUMETRA 1000)
+  origin=$(grep -o 'origin=[0-9,]*' <<<"$window" | cut -d= -f2)
+  size=$(grep -o 'client=[0-9x]*' <<<"$window" | cut -d= -f2)
+  ox=${origin%,*}; oy=${origin#*,}; w=${size%x*}; h=${size#*x}
+  import -window root "$work/frame-$standard-window.png"
+  frame_edges "$standard in a ${size} window" "$work/frame-$standard-window.png" "$ox" "$oy" "$w" "$h"
+  ctl key QUENDALUMETRA S ctrl >/dev/null; sleep 1.5
+  import -window root "$work/frame-$standard-full.png"
+  # At full screen the left and right crops grow with the screen's width beyond the
+  # port's 720 columns: only the top and bottom edges carry the frame there.
+  frame_edges "$standard at full screen" "$work/frame-$standard-full.png" 0 0 1024 768 top-bottom
+  ctl key QUENDALUMETRA ESCAPE >/dev/null; sleep 0.5
+  ctl command QUENDALUMETRA 40021 >/dev/null; sleep 1
+  ctl key QUENDALUMETRA F5 >/dev/null; sleep 1.5
+  frame_edges "$standard still" "$c/capture.bmp" 0 0 352 "$h"
+  ctl command QUENDALUMETRA 40004 >/dev/null
+  check "$standard: exit code 0" test "$(wait_rc "frame-$standard" 15)" = 0
+done
+
+echo "-- placement through the window system"
+# Nothing outside the rectangles given (window frames, covers) differs from the empty
+# desktop: no picture where it does not belong.
+unchanged_outside() {  # shot, "x0,y0 x1,y1"...
+  local shot=$1; shift
+  local draw=() r
+  for r in "$@"; do draw+=(-draw "rectangle $r"); done
+  convert "$work/desktop.png" -fill black "${draw[@]}" "$work/desktop-masked.png"
+  convert "$shot" -fill black "${draw[@]}" "$work/shot-masked.png"
+  [[ "$(compare -metric AE "$work/desktop-masked.png" "$work/shot-masked.png" null: 2>&1)" == 0 ]]
+}
+around() {  # client x y w h -> the window's frame rectangle, with a margin
+  echo "$(($1 - 6)),$(($2 - 6)) $(($1 + $3 + 5)),$(($2 + $4 + 5))"
+}
+simulator_reset
+import -window root "$work/desktop.png"
+start place
+ctl wait-window QUENDALUMETRA 15000 >/dev/null
+sleep 1.5
+placed() {  # window x y -> screenshot $work/place-<tag>.png after the overlay tick
+  ctl move QUENDALUMETRA "$1" "$2" >/dev/null; sleep 0.8
+  import -window root "$work/place-$3.png"
+}
+# The border is 3 pixels: the client lands on multiples of 8, where the card's
+# destination boundary lets the picture start at the client's edge.
+placed 197 93 moved
+frame_edges "moved to (200,96)" "$work/place-moved.png" 200 96 352 240
+check "moved: no picture outside the window" unchanged_outside "$work/place-moved.png" "$(around 200 96 352 240)"
+( ctl cover 300 156 150 100 3000 >/dev/null & ); sleep 1.5
+import -window root "$work/place-covered.png"; sleep 1.5
+check "covered: the covering window is untouched by the picture" \
+  test "$(convert "$work/place-covered.png" -crop 150x100+300+156 +repage -fill black -opaque 'rgb(0,160,0)' -format '%[fx:maxima]' info:)" = 0
+check "covered: the picture stays around the cover, frame included" \
+  edge_white "$work/place-covered.png" 200 96 100 1
+check "covered: nothing outside window and cover" \
+  unchanged_outside "$work/place-covered.png" "$(around 200 96 352 240)" "300,156 449,255"
+ctl minimize QUENDALUMETRA >/dev/null; sleep 0.8
+import -window root "$work/place-minimised.png"
+check "minimised: no picture anywhere" unchanged_outside "$work/place-minimised.png" "0,720 1023,767"
+ctl restore QUENDALUMETRA >/dev/null; sleep 0.8
+import -window root "$work/place-restored.png"
+window=$(ctl wait-window QUENDALUMETRA 1000)
+origin=$(grep -o 'origin=[0-9,]*' <<<"$window" | cut -d= -f2)
+frame_edges "restored" "$work/place-restored.png" "${origin%,*}" "${origin#*,}" 352 240
+# Hanging off each edge of the screen: the on-screen part of the picture, its frame on
+# the edges that are on the screen, nothing beyond the window.
+placed -99 93 off-left
+check "off the left edge: top, bottom and right of the frame" bash -c "$(declare -f white edge_white);
+  edge_white '$work/place-off-left.png' 0 96 256 1 && edge_white '$work/place-off-left.png' 0 335 256 1 &&
+  edge_white '$work/place-off-left.png' 255 96 1 240"
+check "off the left edge: nothing outside" unchanged_outside "$work/place-off-left.png" "0,90 261,341"
+placed 821 93 off-right
+check "off the right edge: top, bottom and left of the frame" bash -c "$(declare -f white edge_white);
+  edge_white '$work/place-off-right.png' 824 96 200 1 && edge_white '$work/place-off-right.png' 824 335 200 1 &&
+  edge_white '$work/place-off-right.png' 824 96 1 240"
+check "off the right edge: nothing outside" unchanged_outside "$work/place-off-right.png" "818,90 1023,341"
+placed 197 -103 off-top
+check "off the top edge: left, right and bottom of the frame" bash -c "$(declare -f white edge_white);
+  edge_white '$work/place-off-top.png' 200 0 1 140 && edge_white '$work/place-off-top.png' 551 0 1 140 &&
+  edge_white '$work/place-off-top.png' 200 139 352 1"
+check "off the top edge: nothing outside" unchanged_outside "$work/place-off-top.png" "194,0 557,145"
+placed 197 665 off-bottom
+check "off the bottom edge: left, right and top of the frame" bash -c "$(declare -f white edge_white);
+  edge_white '$work/place-off-bottom.png' 200 668 1 100 && edge_white '$work/place-off-bottom.png' 551 668 1 100 &&
+  edge_white '$work/place-off-bottom.png' 200 668 352 1"
+check "off the bottom edge: nothing outside" unchanged_outside "$work/place-off-bottom.png" "194,662 557,767"
+ctl command QUENDALUMETRA 40004 >/dev/null
+check "exit code 0" test "$(wait_rc place 15)" = 0
 
 simulator_reset
 echo "$pass $fail" >"$counts"

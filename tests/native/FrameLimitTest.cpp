@@ -15,18 +15,38 @@ CaptureDriveSpace OneDrive(uint64_t free) {
 
 }  // namespace
 
-TEST(FrameLimit, BudgetsFollowTheFormat) {
-  EXPECT_EQ(FramePictureBudget(0), 422448u);
-  EXPECT_EQ(FramePictureBudget(1), 264048u);
-  EXPECT_EQ(FramePictureBudget(2), 0u);
-  EXPECT_EQ(FramePictureBudget(-1), 0u);
+TEST(FrameLimit, BudgetsFollowTheFormatAndThePictureSize) {
+  EXPECT_EQ(FramePictureBudget(0, 352, 240), 422448u);
+  EXPECT_EQ(FramePictureBudget(1, 352, 240), 264048u);
+  // A 288-row picture takes more room than a 240-row one.
+  EXPECT_EQ(FramePictureBudget(0, 352, 288), 506928u);
+  EXPECT_EQ(FramePictureBudget(1, 352, 288), 316848u);
+  EXPECT_EQ(FramePictureBudget(2, 352, 240), 0u);
+  EXPECT_EQ(FramePictureBudget(-1, 352, 240), 0u);
+}
+
+TEST(FrameLimit, EveryPictureTheLimitAllowsFitsWithItsConversion) {
+  // Raw file and finished AVI on one drive: whatever the free space, the limit's pictures
+  // and their conversion fit in it together.
+  for (int format : {0, 1})
+    for (uint32_t height : {240u, 288u})
+      for (uint64_t free :
+           {uint64_t{464 + 10 * 422448}, uint64_t{5'000'000}, uint64_t{77'777'777}}) {
+        SCOPED_TRACE(testing::Message() << format << " " << height << " " << free);
+        const auto f = static_cast<AviImageFormat>(format);
+        const uint32_t n = ComputeFrameLimit(format, 352, height, OneDrive(free));
+        EXPECT_LE(RawCaptureFileSize(352, height, n) + FinishedAviFileSize(f, 352, height, n),
+                  free);
+      }
+  // Room for ten 240-row RGB pictures and their reserve takes seven of 288 rows.
+  EXPECT_EQ(ComputeFrameLimit(0, 352, 288, OneDrive(464 + 10 * 422448)), 7u);
 }
 
 TEST(FrameLimit, FreeSpaceOnOneDrive) {
   for (int format : {0, 1}) {
     SCOPED_TRACE(format);
-    const uint64_t b = FramePictureBudget(format);
     for (uint32_t height : {240u, 288u}) {
+      const uint64_t b = FramePictureBudget(format, 352, height);
       // Ten budgets beyond the 464 reserved bytes: nine pictures.
       EXPECT_EQ(ComputeFrameLimit(format, 352, height, OneDrive(464 + 10 * b)), 9u);
       EXPECT_EQ(ComputeFrameLimit(format, 352, height, OneDrive(464 + 10 * b - 1)), 8u);

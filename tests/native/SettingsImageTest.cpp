@@ -134,7 +134,7 @@ TEST(SettingsImage, DamagedNameSlotsYieldAtMostTenCharacters) {
   EXPECT_STREQ(loaded.Channels[99].Name, "");
 }
 
-TEST(SettingsImage, MendCorrectsOnlyAnUnusableCurrentChannel) {
+TEST(SettingsImage, MendCorrectsAnUnusableCurrentChannel) {
   struct Case {
     int32_t stored, loaded;
   };
@@ -142,8 +142,7 @@ TEST(SettingsImage, MendCorrectsOnlyAnUnusableCurrentChannel) {
                         {-1, 1}, {INT_MAX, 1}, {INT_MIN, 1}, {0x10000, 1}};
   for (const Case& c : cases) {
     SettingsData s = FullTable();
-    s.Brightness = 300;
-    s.Contrast = -5;
+    for (int slot = 0; slot < kChannelSlots; ++slot) s.Channels[slot].Checked = slot % 2;
     s.VideoConnector = 1003;
     s.VideoStandard = 9;
     s.CableStandard = 77;
@@ -153,7 +152,43 @@ TEST(SettingsImage, MendCorrectsOnlyAnUnusableCurrentChannel) {
 
     MendLoadedSettings(s);
     EXPECT_EQ(s.CurrentChannel, c.loaded) << "stored " << c.stored;
-    // Odd flags, an unknown input or standard and other ranges are not this repair's business.
+    // An unknown input, standard or plan is not this repair's business.
     EXPECT_EQ(0, std::memcmp(&s, &expected, sizeof s)) << "stored " << c.stored;
   }
+}
+
+TEST(SettingsImage, MendGivesPictureControlsAndFlagsOutsideTheirRangeTheirFirstRunValues) {
+  const SettingsData defaults = DefaultSettings();
+  struct Case {
+    int32_t stored;
+    bool kept;
+  };
+  const Case cases[] = {{0, true},       {255, true},      {-1, false},     {256, false},
+                        {100000, false}, {INT_MIN, false}, {INT_MAX, false}};
+  for (const Case& c : cases) {
+    SettingsData s = FullTable();
+    s.Brightness = s.Contrast = s.Saturation = s.Hue = c.stored;
+    MendLoadedSettings(s);
+    EXPECT_EQ(s.Brightness, c.kept ? c.stored : defaults.Brightness) << c.stored;
+    EXPECT_EQ(s.Contrast, c.kept ? c.stored : defaults.Contrast) << c.stored;
+    EXPECT_EQ(s.Saturation, c.kept ? c.stored : defaults.Saturation) << c.stored;
+    EXPECT_EQ(s.Hue, c.kept ? c.stored : defaults.Hue) << c.stored;
+  }
+
+  SettingsData s = FullTable();
+  s.Channels[0].Checked = 1;  // kept: a used slot 0
+  s.Channels[1].Checked = 0;  // kept
+  s.Channels[2].Checked = 2;  // slot 2's first-run flag, 1
+  s.Channels[50].Checked = -1;
+  s.Channels[100].Checked = INT_MIN;
+  SettingsData flagZero = FullTable();
+  flagZero.Channels[0].Checked = 7;  // slot 0's first-run flag, 0
+  MendLoadedSettings(s);
+  MendLoadedSettings(flagZero);
+  EXPECT_EQ(s.Channels[0].Checked, 1);
+  EXPECT_EQ(s.Channels[1].Checked, 0);
+  EXPECT_EQ(s.Channels[2].Checked, 1);
+  EXPECT_EQ(s.Channels[50].Checked, 1);
+  EXPECT_EQ(s.Channels[100].Checked, 1);
+  EXPECT_EQ(flagZero.Channels[0].Checked, 0);
 }

@@ -128,8 +128,10 @@ TEST_F(VideoEngineTest, BlankingLinesLeadThePictureInBothGeometries) {
   PowerUp();
   const Field ntsc = Render(Geometry(251));
   for (int line = 0; line < 11; ++line) EXPECT_TRUE(ntsc.LineIsBlack(line, 720)) << line;
-  // The capture path takes its first row from line 11: picture, not blanking.
-  EXPECT_EQ(ntsc.At(45, 11).y, kBars[0].y);
+  // The capture path takes its first row from line 11: picture (the test card's frame,
+  // then its bars), not blanking.
+  EXPECT_EQ(ntsc.At(45, 11).y, 235);
+  EXPECT_EQ(ntsc.At(45, 13 + 10).y, kBars[0].y);
   EXPECT_EQ(ntsc.At(45 + 90, 250).u, 128);  // the bottom panel is grey, not yellow
   EXPECT_FALSE(ntsc.LineIsBlack(250, 720));
 
@@ -139,8 +141,37 @@ TEST_F(VideoEngineTest, BlankingLinesLeadThePictureInBothGeometries) {
   DecoderSetStandard(kPalBghi);
   const Field field = Render(Geometry(288));
   EXPECT_TRUE(field.LineIsBlack(0, 720));
-  EXPECT_EQ(field.At(45, 1).y, kBars[0].y);
+  EXPECT_EQ(field.At(45, 1).y, 235);
+  EXPECT_EQ(field.At(45, 3 + 10).y, kBars[0].y);
   EXPECT_FALSE(field.LineIsBlack(287, 720));
+}
+
+// The test card's active picture: blanking columns outside, a white frame two samples
+// and two lines thick at its edges, so a crop that is off by one shows.
+TEST_F(VideoEngineTest, TestCardFramesItsActivePictureInsideBlanking) {
+  for (const int standard : {kNtscM, kPalBghi}) {
+    SCOPED_TRACE(standard);
+    SimScenario scenario;
+    scenario.compositeStandard = standard;
+    PowerUp(scenario);
+    DecoderSetStandard(standard);
+    const int fieldLines = standard == kNtscM ? 251 : 288;
+    const int top = standard == kNtscM ? 11 : 1, bottom = fieldLines - 1;
+    const Field f = Render(Geometry(fieldLines));
+    for (int line = top; line <= bottom; ++line) {
+      for (const int x : {0, 7, 712, 719}) ASSERT_EQ(f.At(x, line).y, 16) << x << "," << line;
+      for (const int x : {8, 9, 710, 711}) ASSERT_EQ(f.At(x, line).y, 235) << x << "," << line;
+      // Next to the sides, white only on the frame's own lines and the side marks.
+      const bool edgeLine = line < top + 2 || line > bottom - 2;
+      const bool mark = (line - top) % 24 == 0;
+      ASSERT_EQ(f.At(10, line).y == 235, edgeLine || mark) << line;
+      ASSERT_EQ(f.At(709, line).y == 235, edgeLine || mark) << line;
+    }
+    for (int x = 8; x < 712; ++x) {
+      for (const int line : {top, top + 1, bottom - 1, bottom})
+        ASSERT_EQ(f.At(x, line).y, 235) << x << "," << line;
+    }
+  }
 }
 
 TEST_F(VideoEngineTest, CompositeShowsTheColourBarsAndMoves) {

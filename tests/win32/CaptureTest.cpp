@@ -34,6 +34,7 @@
 #include "resource.h"
 #include "shared/Settings.h"
 #include "sim/win32/SimBoardDriver.h"
+#include "win32/ImportPatch.h"
 #include "win32/Recorders.h"
 #include "win32/ViewState.h"
 #include "win32/WindowMessages.h"
@@ -235,11 +236,18 @@ TEST_F(CaptureTest, FieldWaitFollowsTheBoardDriver) {
     UseDriver(&kRefusingDriver);
     EXPECT_EQ(BoardDriver.DriverStatusBlock, nullptr);
 
-    // A bit that never moves: the wait gives up, though only after many fields' time.
+    // A bit that never moves: the wait gives up, though only after eight fields' time
+    // whatever the processor, so a slow field is never taken for a missing one.
     UseDriver(&kFrozenDriver);
-    const DWORD frozenStart = GetTickCount();
+    const ULONGLONG frozenStart = GetTickCount64();
     EXPECT_EQ(WaitForVsync(), 0);
-    EXPECT_GT(GetTickCount() - frozenStart, 17u);
+    const ULONGLONG waited = GetTickCount64() - frozenStart;
+    std::printf("report: a wait for a bit that never moves gave up after %llu ms\n", waited);
+    EXPECT_GE(waited, kVsyncLeastWaitMs);
+    // On a processor that gets through the polls at once, the time still holds.
+    const ULONGLONG fastStart = GetTickCount64();
+    EXPECT_EQ(WaitForFieldChange(16, kVsyncLeastWaitMs), 0);
+    EXPECT_GE(GetTickCount64() - fastStart, kVsyncLeastWaitMs);
   });
 }
 
@@ -281,13 +289,14 @@ TEST_F(CaptureTest, GrabCopiesThePictureFromItsFirstRow) {
             FrameGrab.FrameCopyRoutine = routine;
             std::vector<uint8_t> buffer(static_cast<size_t>(width) * height * 2 + 16, 0xEE);
             ASSERT_EQ(GrabFrame(buffer.data(), kGrabLockFlags, first), DD_OK);
-            // Rows the surface does not have are left alone, never read.
+            // Rows the surface does not have are never read: the last row copied stands
+            // in for them.
             const int rows = std::min<int>(height, static_cast<int>(SurfaceRows()) - first);
             bool same = true;
             for (int y = 0; y < height && same; ++y) {
               for (int x = 0; x < width * 2 && same; ++x) {
                 const uint8_t want =
-                    y < rows ? static_cast<uint8_t>((first + y) * 7 + 8 + x) : 0xEE;
+                    static_cast<uint8_t>((first + std::min(y, rows - 1)) * 7 + 8 + x);
                 same = buffer[y * width * 2 + x] == want;
               }
             }
@@ -416,6 +425,42 @@ TEST_F(CaptureTest, StillOnTheClipboardAndNumberedNames) {
     CaptureOptions.toClipboard = false;
     Command(ID_CAPTURE_FRAME);
     EXPECT_FALSE(Exists("c:\\shot003.bmp"));
+  });
+}
+
+HBITMAP WINAPI FailingCreateDIBitmap(HDC, const BITMAPINFOHEADER*, DWORD, const void*,
+                                     const BITMAPINFO*, UINT) {
+  return nullptr;
+}
+HANDLE WINAPI FailingSetClipboardData(UINT, HANDLE) {
+  return nullptr;
+}
+
+TEST_F(CaptureTest, AStillTheClipboardDidNotTakeIsAFailure) {
+  Run([](SimBoard&) {
+    CaptureOptions.toClipboard = true;
+    CaptureOptions.numberedNames = true;
+    std::strcpy(CaptureOptions.stillFileName, "c:\\clip001.bmp");
+    for (const bool bitmapFails : {true, false}) {
+      SCOPED_TRACE(bitmapFails ? "no bitmap" : "clipboard refuses it");
+      Messages().clear();
+      ImportPatch patch(bitmapFails ? "gdi32.dll" : "user32.dll",
+                        bitmapFails ? "CreateDIBitmap" : "SetClipboardData",
+                        bitmapFails ? reinterpret_cast<void*>(&FailingCreateDIBitmap)
+                                    : reinterpret_cast<void*>(&FailingSetClipboardData));
+      ASSERT_TRUE(patch.Patched());
+      EXPECT_EQ(CaptureStill(), 0);
+      ASSERT_EQ(Messages().size(), 1u);
+      EXPECT_EQ(Messages()[0].text, "Unable to copy the picture to clipboard.");
+      EXPECT_EQ(Messages()[0].style, 0x40010u);
+      EXPECT_STREQ(CaptureOptions.stillFileName, "c:\\clip001.bmp");
+      EXPECT_EQ(CaptureOptions.nameCounter, 1u);
+    }
+    // Unpatched, the same capture succeeds and the name moves on.
+    Messages().clear();
+    EXPECT_EQ(CaptureStill(), 1);
+    EXPECT_TRUE(Messages().empty());
+    EXPECT_STREQ(CaptureOptions.stillFileName, "c:\\clip002.bmp");
   });
 }
 
@@ -746,6 +791,92 @@ TEST_F(CaptureTest, FrameSequenceStopsAtTheLimitAndAtAFailedWrite) {
     EXPECT_FALSE(Exists(kRawCaptureFileName));
     EXPECT_FALSE(Exists(CaptureOptions.aviFileName));
   });
+}
+
+// Rows of a bottom-up BGR picture in which most pixels are green: zero UYVY, rows that
+// were never video. No row of the test card is more than an eighth green.
+std::vector<int> GreenRows(const uint8_t* bgr, int width, int height) {
+  std::vector<int> rows;
+  for (int y = 0; y < height; ++y) {
+    const uint8_t* row = bgr + static_cast<size_t>(height - 1 - y) * width * 3;
+    int green = 0;
+    for (int x = 0; x < width; ++x) {
+      const int b = row[3 * x], g = row[3 * x + 1], r = row[3 * x + 2];
+      green += g > r + 40 && g > b + 40;
+    }
+    if (2 * green > width) rows.push_back(y);
+  }
+  return rows;
+}
+
+TEST_F(CaptureTest, EveryRowOfEveryCaptureIsVideo) {
+  for (const int standard : {0, kPal}) {
+    Run(
+        [&](SimBoard&) {
+          const int width = 352, height = standard == 0 ? 240 : 288;
+          for (const int factor : {1, 3}) {
+            SCOPED_TRACE(testing::Message() << height << " rows, still factor " << factor);
+            CaptureOptions.sizeFactor = factor;
+            std::strcpy(CaptureOptions.stillFileName, "c:\\rows.bmp");
+            ASSERT_EQ(CaptureStill(), 1);
+            const auto bmp = ReadFile(CaptureOptions.stillFileName);
+            ASSERT_EQ(bmp.size(), 54u + width * factor * height * factor * 3);
+            EXPECT_EQ(GreenRows(bmp.data() + 54, width * factor, height * factor),
+                      std::vector<int>{});
+          }
+          for (const int format : {0, 1}) {
+            SCOPED_TRACE(testing::Message() << height << " rows, AVI format " << format);
+            CaptureOptions.aviFormat = format;
+            std::strcpy(CaptureOptions.aviFileName, "c:\\rows.avi");
+            RunFramesDialog([](HWND dialog) {
+              Press(dialog, IDC_CAPTURE);
+              Press(dialog, IDC_DONE);
+            });
+            const auto avi = ReadFile(CaptureOptions.aviFileName);
+            const size_t frame = 224 + 8;  // the first frame's chunk data
+            const size_t bytes = AviFrameBytes(static_cast<AviImageFormat>(format), width, height);
+            ASSERT_GE(avi.size(), frame + bytes);
+            const uint8_t* data = avi.data() + frame;
+            if (format == 0) {
+              EXPECT_EQ(GreenRows(data, width, height), std::vector<int>{});
+              continue;
+            }
+            // YVU9: no luma row is black below studio black, and the chroma of the grey
+            // bottom rows is grey, not pulled towards green.
+            std::vector<int> dark;
+            for (int y = 0; y < height; ++y) {
+              const uint8_t* row = data + static_cast<size_t>(y) * width;
+              if (*std::max_element(row, row + width) < 8) dark.push_back(y);
+            }
+            EXPECT_EQ(dark, std::vector<int>{});
+            const int cw = width / 4, ch = height / 4;
+            for (int plane = 0; plane < 2; ++plane) {
+              const uint8_t* last = data + width * height + plane * cw * ch + (ch - 1) * cw;
+              for (int x = 0; x < cw; ++x) {
+                EXPECT_NEAR(last[x], 128, 8) << "plane " << plane << " column " << x;
+                if (std::abs(last[x] - 128) > 8) break;
+              }
+            }
+          }
+          EXPECT_TRUE(Messages().empty());
+        },
+        standard);
+  }
+}
+
+TEST_F(CaptureTest, AFormatThatCannotBeWrittenKeepsTheFileOfThatName) {
+  std::strcpy(CaptureOptions.aviFileName, "c:\\keep.avi");
+  for (const int format : {7, 0}) {
+    SCOPED_TRACE(format);
+    if (FILE* f = std::fopen(CaptureOptions.aviFileName, "wb")) {
+      std::fputs("earlier capture", f);
+      std::fclose(f);
+    }
+    CaptureOptions.aviFormat = format;
+    ComputeFrameLimit();
+    // Only a capture that will write the file clears the way for it.
+    EXPECT_EQ(Exists(CaptureOptions.aviFileName), format == 7);
+  }
 }
 
 TEST_F(CaptureTest, FrameLimitMeasuresTheDriveTheAviGoesTo) {

@@ -168,6 +168,27 @@ TEST_F(DisplayChainPlacementTest, TickReconfiguresOnlyWhenThePlacementChanges) {
   EXPECT_EQ(RectText(&Placement.PlacedRect), "200,150,552,390");
 }
 
+TEST_F(DisplayChainPlacementTest, TickFollowsAResizeThatKeepsTheVisiblePart) {
+  // Hanging off the right of the 800-pixel screen: widening the window changes nothing
+  // on the screen, yet the picture must be scaled to the new width.
+  MoveClient(700, 100, 352, 240);
+  card_.config.clipRects = std::vector<RECT>{{700, 100, 800, 340}};
+  OverlayTick();
+  EXPECT_EQ(VideoWindow.PictureWidth, 352);
+  const std::string narrow = LastCall("Overlay.UpdateOverlay");
+  MoveClient(700, 100, 600, 240);
+  card_.ClearCalls();
+  OverlayTick();
+  EXPECT_EQ(card_.Calls({"Port.UpdateVideo"}).size(), 1u);
+  EXPECT_EQ(VideoWindow.PictureWidth, 600);
+  EXPECT_EQ(RectText(&Placement.PlacedRect), "700,100,800,340");
+  // The same 100 screen columns now show a narrower slice of the picture.
+  EXPECT_NE(LastCall("Overlay.UpdateOverlay"), narrow);
+  card_.ClearCalls();
+  OverlayTick();
+  EXPECT_TRUE(card_.Calls({"Port.UpdateVideo"}).empty()) << "and then it stays";
+}
+
 TEST_F(DisplayChainPlacementTest, MinimiseForgetsThePlacementAndRestoreShowsItAgain) {
   OverlayTick();
   ShowWindow(window_, SW_MINIMIZE);

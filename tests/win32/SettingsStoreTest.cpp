@@ -146,8 +146,6 @@ SettingsData Custom() {
     for (int i = 0; i < slot % 11; ++i) name[i] = static_cast<char>('a' + (slot + i) % 26);
     SetName(s, slot, name);
   }
-  s.Channels[50].Checked = 7;
-  s.Channels[60].Checked = -1;
   SetName(s, 2, "Caf\xE9 TV");
   s.VideoConnector = 1003;
   s.VideoStandard = 4;
@@ -344,7 +342,7 @@ TEST_F(SettingsStoreTest, ChannelTableParts) {
   std::vector<uint8_t> flags(404, 0);
   flags[0] = 1;      // slot 0 visited
   flags[4 * 7] = 0;  // slot 7 skipped
-  flags[4 * 9] = 2;  // kept as stored
+  flags[4 * 9] = 2;  // no flag: slot 9's first-run one
   flags[4 * 100 + 3] = 0x80;
   for (int slot = 1; slot < kChannelSlots; ++slot)
     if (slot != 7 && slot != 9 && slot != 100) flags[4 * slot] = 1;
@@ -354,8 +352,8 @@ TEST_F(SettingsStoreTest, ChannelTableParts) {
   expected = DefaultSettings();
   expected.Channels[0].Checked = 1;
   expected.Channels[7].Checked = 0;
-  expected.Channels[9].Checked = 2;
-  expected.Channels[100].Checked = INT_MIN;
+  expected.Channels[9].Checked = 1;
+  expected.Channels[100].Checked = 1;
   ExpectSettings(Settings, expected);
 
   // Key without the subkey: the stored scalars, the first-run table.
@@ -396,22 +394,25 @@ TEST_F(SettingsStoreTest, ValuesLargerThanTheirFieldLeaveTheDefault) {
   for (int slot = 2; slot < kChannelSlots; ++slot) EXPECT_EQ(Settings.Channels[slot].Checked, 1);
 }
 
-TEST_F(SettingsStoreTest, AnyFourByteValueIsTakenAsTheIntegerWhateverItsType) {
+TEST_F(SettingsStoreTest, NumbersAreDwordsOrTheirFourBytesTextIsNoNumber) {
   const uint8_t seventySeven[4] = {77, 0, 0, 0};
   Store(kSettingsKeyPath, "BRIGHTNESS", REG_BINARY, seventySeven, 4);
-  const uint8_t bigEndianNine[4] = {0, 0, 0, 9};  // taken byte for byte, not swapped
-  Store(kSettingsKeyPath, "VIDEOSTANDARD", REG_DWORD_BIG_ENDIAN, bigEndianNine, 4);
+  const uint8_t bigEndianOne[4] = {0, 0, 0, 1};
+  Store(kSettingsKeyPath, "VIDEOSTANDARD", REG_DWORD_BIG_ENDIAN, bigEndianOne, 4);
+  Store(kSettingsKeyPath, "CONTRAST", REG_SZ, "abc", 4);  // four bytes, but text
+  Store(kSettingsKeyPath, "CHANNELINDEX", REG_EXPAND_SZ, "\x05\0\0", 4);
   std::vector<uint8_t> names(1111, 0);
   std::memcpy(&names[11], "Binary", 6);
   Store(kChannelPath, "NAME", REG_BINARY, names.data(), names.size());
   LoadSettings();
   EXPECT_EQ(Settings.Brightness, 77);
-  EXPECT_EQ(Settings.VideoStandard, 0x09000000);
-  EXPECT_STREQ(Settings.Channels[1].Name, "Binary");
+  EXPECT_EQ(Settings.VideoStandard, 0);
   EXPECT_EQ(Settings.Contrast, 144);
+  EXPECT_EQ(Settings.CurrentChannel, 1);
+  EXPECT_STREQ(Settings.Channels[1].Name, "Binary");
 }
 
-TEST_F(SettingsStoreTest, LoadCorrectsOnlyAnUnusableCurrentChannel) {
+TEST_F(SettingsStoreTest, LoadCorrectsUnusableValues) {
   struct Case {
     int32_t stored, loaded;
   };
@@ -422,16 +423,36 @@ TEST_F(SettingsStoreTest, LoadCorrectsOnlyAnUnusableCurrentChannel) {
     EXPECT_EQ(Settings.CurrentChannel, c.loaded) << "stored " << c.stored;
   }
 
-  // Start-up, not loading, decides about an unknown input or standard; odd flags stay.
-  StoreDword("VIDEOCONNECTOR", 1003);
-  StoreDword("VIDEOSTANDARD", 9);
+  // Picture controls beyond a byte, a plan that does not exist and odd flags take their
+  // first-run values; values in range stay.
+  StoreDword("SATURATION", 256);
+  StoreDword("HUE", 100000);
+  StoreDword("BRIGHTNESS", 255);
+  StoreDword("CONTRAST", -1);
   std::vector<uint8_t> flags(404, 0);
   flags[4 * 3] = 7;
   Store(kChannelPath, "CHECKED", REG_BINARY, flags.data(), flags.size());
+  for (const int32_t plan : {7, -1, 4}) {
+    StoreDword("CABLESTANDARD", plan);
+    LoadSettings();
+    EXPECT_EQ(Settings.CableStandard, 2) << plan;
+  }
+  EXPECT_EQ(Settings.Saturation, 128);
+  EXPECT_EQ(Settings.Hue, 128);
+  EXPECT_EQ(Settings.Brightness, 255);
+  EXPECT_EQ(Settings.Contrast, 144);
+  EXPECT_EQ(Settings.Channels[3].Checked, 1);
+  EXPECT_EQ(Settings.Channels[4].Checked, 0);
+  StoreDword("CABLESTANDARD", 3);
+  LoadSettings();
+  EXPECT_EQ(Settings.CableStandard, 3);
+
+  // Start-up, not loading, decides about an unknown input or standard.
+  StoreDword("VIDEOCONNECTOR", 1003);
+  StoreDword("VIDEOSTANDARD", 9);
   LoadSettings();
   EXPECT_EQ(Settings.VideoConnector, 1003);
   EXPECT_EQ(Settings.VideoStandard, 9);
-  EXPECT_EQ(Settings.Channels[3].Checked, 7);
 
   StoreDword("VIDEOCONNECTOR", -5);
   LoadSettings();

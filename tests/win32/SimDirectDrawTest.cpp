@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <set>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "hw/Decoder.h"
 #include "sim/win32/OverlayScanout.h"
 #include "sim/win32/SimDirectDraw.h"
+#include "win32/ImportPatch.h"
 #include "win32/Recorders.h"
 
 namespace {
@@ -312,10 +314,10 @@ TEST(SimDirectDrawCaps, DefaultCardHasPortOverlayKeyAndRealStretchLimits) {
   for (DWORD flag : {DDCAPS_ALIGNBOUNDARYSRC, DDCAPS_ALIGNSIZESRC, DDCAPS_ALIGNBOUNDARYDEST,
                      DDCAPS_ALIGNSIZEDEST})
     EXPECT_TRUE(caps.dwCaps & flag) << std::hex << flag;
-  // The 4-pixel left crop and even picture widths of the display chain need no rounding.
-  EXPECT_EQ(4 % caps.dwAlignBoundarySrc, 0u);
-  EXPECT_EQ(712 % caps.dwAlignSizeSrc, 0u);
-  EXPECT_EQ(caps.dwAlignBoundaryDest, 1u);
+  // Strict enough that a rule applied to the wrong rectangle, or not at all, is refused.
+  EXPECT_EQ(caps.dwAlignBoundarySrc, 4u);
+  EXPECT_EQ(caps.dwAlignSizeSrc, 8u);
+  EXPECT_EQ(caps.dwAlignBoundaryDest, 8u);
   EXPECT_EQ(caps.dwAlignSizeDest, 1u);
   EXPECT_EQ(caps.dwMinOverlayStretch, 1000u) << "no shrinking";
   EXPECT_GE(caps.dwMaxOverlayStretch, 10000u);
@@ -618,8 +620,12 @@ TEST(SimDirectDrawSurfaces, UpdateOverlayRefusesShrinkingAndMisalignment) {
       << "shorter than the source";
   EXPECT_EQ(card.Show(RECT{0, 0, 16, 12}, RECT{0, 0, 704, 480}), DDERR_INVALIDPARAMS)
       << "beyond the largest zoom";
-  EXPECT_EQ(card.Show(RECT{9, 12, 713, kNtscField}, RECT{40, 40, 744, 520}), DDERR_XALIGN);
-  EXPECT_EQ(card.Show(RECT{8, 12, 713, kNtscField}, RECT{40, 40, 745, 520}), DDERR_XALIGN);
+  // Each rule on its own rectangle: source left on 4, source width on 8, destination
+  // left on 8; the destination's width is free.
+  EXPECT_EQ(card.Show(RECT{6, 12, 710, kNtscField}, RECT{40, 40, 744, 520}), DDERR_XALIGN);
+  EXPECT_EQ(card.Show(RECT{8, 12, 708, kNtscField}, RECT{40, 40, 744, 520}), DDERR_XALIGN);
+  EXPECT_EQ(card.Show(full, RECT{44, 40, 748, 520}), DDERR_XALIGN);
+  EXPECT_EQ(card.Show(full, RECT{40, 40, 745, 520}), DD_OK);
   EXPECT_EQ(card.Show(RECT{0, 0, 720, 300}, RECT{40, 40, 760, 540}), DDERR_INVALIDRECT)
       << "below the surface";
 
@@ -631,6 +637,23 @@ TEST(SimDirectDrawSurfaces, UpdateOverlayRefusesShrinkingAndMisalignment) {
   // The NTSC Capture Mode window: level 0 would shrink, level 1 (360 wide) fits.
   EXPECT_EQ(card.Show(RECT{4, 12, 716, kNtscField}, RECT{40, 40, 392, 280}), DDERR_INVALIDPARAMS);
   EXPECT_EQ(card.Show(RECT{4, 12, 356, kNtscField}, RECT{40, 40, 392, 280}), DD_OK);
+}
+
+TEST(SimDirectDrawSurfaces, AlignmentComesFromTheScenario) {
+  SimCardScenario s;
+  s.alignBoundarySrc = 2;
+  s.alignSizeSrc = 2;
+  s.alignBoundaryDest = 1;
+  s.alignSizeDest = 16;
+  Card card(s);
+  const DDCAPS caps = DriverCaps(card.dd.get());
+  EXPECT_EQ(caps.dwAlignBoundarySrc, 2u);
+  EXPECT_EQ(caps.dwAlignSizeDest, 16u);
+  Window video(RECT{40, 40, 40 + 720, 40 + 500}, kMagenta);
+  ASSERT_EQ(card.CreateOverlay(card.overlay), DD_OK);
+  card.KeyOn(video.get(), 0xFF00FF);
+  EXPECT_EQ(card.Show(RECT{6, 12, 710, kNtscField}, RECT{43, 40, 43 + 720, 520}), DD_OK);
+  EXPECT_EQ(card.Show(RECT{6, 12, 710, kNtscField}, RECT{43, 40, 43 + 719, 520}), DDERR_XALIGN);
 }
 
 TEST(SimDirectDrawSurfaces, DestinationKeyNeedsAKeyTheCardAccepts) {
@@ -805,7 +828,7 @@ TEST_F(SimDirectDrawLive, ThePortWritesFieldsAndFlipsTheOverlay) {
 TEST_F(SimDirectDrawLive, ScanoutShowsMovingVideoThroughTheKeyOnly) {
   Card card;
   // A window already covering part of the video window, and text drawn over the key.
-  Window video(RECT{60, 60, 60 + 704, 60 + 480}, RGB(0, 0, 0));
+  Window video(RECT{64, 60, 64 + 704, 60 + 480}, RGB(0, 0, 0));
   Window cover(RECT{600, 400, 900, 700}, RGB(0, 160, 0), false);
   SetWindowPos(cover.get(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   cover.Paint(RECT{0, 0, 300, 300}, RGB(0, 160, 0));
@@ -870,7 +893,7 @@ TEST_F(SimDirectDrawLive, ScanoutShowsMovingVideoThroughTheKeyOnly) {
   const auto rects = ClipRects(card.clipper.get());
   long area = 0;
   for (const RECT& r : rects) area += (r.right - r.left) * (r.bottom - r.top);
-  EXPECT_EQ(area, 704 * 480 - (764 - 600) * (540 - 400));
+  EXPECT_EQ(area, 704 * 480 - (768 - 600) * (540 - 400));
 
   // Hidden: the window's key colour again.
   ASSERT_EQ(card.overlay->UpdateOverlay(nullptr, card.primary.get(), nullptr, DDOVER_HIDE, nullptr),
@@ -891,9 +914,61 @@ TEST_F(SimDirectDrawLive, ScanoutShowsMovingVideoThroughTheKeyOnly) {
   EXPECT_FALSE(IsWindow(scanout)) << "gone with its surface";
 }
 
+struct ForeignDcWatch {
+  static inline std::atomic<HWND> window{nullptr};
+  static inline std::atomic<DWORD> owner{0};
+  static inline std::atomic<int> foreign{0};
+  static inline HDC(WINAPI* original)(HWND) = nullptr;
+  static HDC WINAPI GetDcHook(HWND w) {
+    if (w && w == window && GetCurrentThreadId() != owner) ++foreign;
+    return original(w);
+  }
+};
+
+// The key pixels are read on the video window's own thread: read from another, the read
+// can land in a surface the window's thread is replacing while it changes the window's
+// style and size.
+TEST_F(SimDirectDrawLive, NoOtherThreadReadsTheVideoWindowWhileItChanges) {
+  Card card;
+  Window video(RECT{64, 60, 64 + 704, 60 + 480}, RGB(0, 0, 0));
+  card.KeyOn(video.get(), 0xFF00FF);
+  ASSERT_EQ(card.OpenPort(), DD_OK);
+  ASSERT_EQ(card.CreateOverlay(card.overlay), DD_OK);
+  ASSERT_EQ(card.port->SetTargetSurface(card.overlay.get(), DDVPTARGET_VIDEO), DD_OK);
+  DDVIDEOPORTINFO info = PortInfo(DDVP_AUTOFLIP);
+  ASSERT_EQ(card.port->StartVideo(&info), DD_OK);
+
+  ForeignDcWatch::window = video.get();
+  ForeignDcWatch::owner = GetCurrentThreadId();
+  ForeignDcWatch::foreign = 0;
+  ImportPatch patch("user32.dll", "GetDC", reinterpret_cast<void*>(&ForeignDcWatch::GetDcHook));
+  ASSERT_TRUE(patch.Patched());
+  ForeignDcWatch::original = reinterpret_cast<HDC(WINAPI*)(HWND)>(patch.Original());
+
+  for (int i = 0; i < 12; ++i) {
+    const int width = 704 + 30 * (i % 4), height = 300 + 20 * (i % 3);  // never shrinking
+    SetWindowPos(video.get(), nullptr, 64, 60, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    const RECT dest = video.ScreenRect();
+    ASSERT_EQ(card.FillKey(dest, 0xFF00FF), DD_OK);
+    ASSERT_EQ(card.Show(RECT{8, 12, 712, kNtscField}, dest), DD_OK);
+    Pump(120);  // more than the shape's pace: it is brought up to date between changes
+  }
+  EXPECT_EQ(ForeignDcWatch::foreign.load(), 0);
+
+  // Still keyed from the window's thread: text over the key shows.
+  const RECT dest = video.ScreenRect();
+  const RECT text = {40, 40, 120, 80};
+  video.Paint(text, RGB(255, 255, 255));
+  const RECT textOnScreen = {dest.left + text.left, dest.top + text.top, dest.left + text.right,
+                             dest.top + text.bottom};
+  EXPECT_TRUE(
+      PumpUntil([&] { return Fraction(Capture(textOnScreen), RGB(255, 255, 255)) == 1.0; }, 1000));
+  ForeignDcWatch::window = nullptr;
+}
+
 TEST_F(SimDirectDrawLive, TheVideoWindowComingToTheFrontKeepsThePictureOnTop) {
   Card card;
-  Window video(RECT{60, 60, 460, 360}, RGB(0, 0, 0));
+  Window video(RECT{64, 60, 464, 360}, RGB(0, 0, 0));
   const RECT dest = video.ScreenRect();
   card.KeyOn(video.get(), 0xFF00FF);
   ASSERT_EQ(card.FillKey(dest, 0xFF00FF), DD_OK);
@@ -933,7 +1008,7 @@ TEST_F(SimDirectDrawLive, SurfacesAreLostOnceAfterTheScenariosDelay) {
 TEST_F(SimDirectDrawLive, ADisplayModeChangeLosesEverySurface) {
   Card card;
   ASSERT_EQ(card.CreateOverlay(card.overlay), DD_OK);
-  Window video(RECT{60, 60, 460, 360}, RGB(0, 0, 0));
+  Window video(RECT{64, 60, 464, 360}, RGB(0, 0, 0));
   card.KeyOn(video.get(), 0xFF00FF);
   ASSERT_EQ(card.Show(RECT{4, 12, 356, kNtscField}, video.ScreenRect()), DD_OK);
   const HWND scanout = ScanoutWindow();

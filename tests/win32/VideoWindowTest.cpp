@@ -88,6 +88,30 @@ TEST_F(VideoWindowTest, OpensAtOneFieldCentredAThirdDown) {
   });
 }
 
+// The size the video window is created with, from a hook on window creation.
+SIZE g_createdSize = {-1, -1};
+LRESULT CALLBACK RecordCreation(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_CREATEWND) {
+    char name[64] = {};
+    GetClassNameA(reinterpret_cast<HWND>(wParam), name, sizeof name);
+    const CREATESTRUCTA* create = reinterpret_cast<CBT_CREATEWNDA*>(lParam)->lpcs;
+    if (std::string(name) == kVideoWindowClass) g_createdSize = {create->cx, create->cy};
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TEST_F(VideoWindowTest, NeverExistsWithoutItsSize) {
+  HHOOK hook = SetWindowsHookExA(WH_CBT, RecordCreation, nullptr, GetCurrentThreadId());
+  ASSERT_NE(hook, nullptr);
+  Run([](SimBoard&) {
+    const Geometry g = Measure();
+    EXPECT_EQ(g.client.cx, 352);
+    EXPECT_EQ(g_createdSize.cx, g.window.right - g.window.left);
+    EXPECT_EQ(g_createdSize.cy, g.window.bottom - g.window.top);
+  });
+  UnhookWindowsHookEx(hook);
+}
+
 TEST_F(VideoWindowTest, FullScreenAndBack) {
   Run([](SimBoard&) {
     Command(ID_LEAVE_FULL_SCREEN);  // not in full screen: nothing
@@ -144,6 +168,7 @@ TEST_F(VideoWindowTest, CaptureModeFixesOneFieldAndLiveModeReturns) {
 
 TEST_F(VideoWindowTest, CaptureModeFromFullScreenReturnsToFullScreen) {
   Run([](SimBoard&) {
+    ResizeClient(500, 400);
     Command(ID_FULL_SCREEN);
     Command(ID_CAPTURE_MODE);
     EXPECT_EQ(VideoWindow.SavedWidth, 9999);
@@ -162,10 +187,13 @@ TEST_F(VideoWindowTest, CaptureModeFromFullScreenReturnsToFullScreen) {
     EXPECT_EQ(VideoWindow.FullScreen, 1);
     EXPECT_EQ(VideoWindow.PictureWidth, GetSystemMetrics(SM_CXSCREEN));
 
+    // Esc still returns to the window the user had before full screen, not to the
+    // capture size of the detour.
     Command(ID_LEAVE_FULL_SCREEN);
     g = Measure();
-    EXPECT_EQ(g.client.cx, 352);
-    EXPECT_EQ(g.client.cy, 240);
+    EXPECT_EQ(g.client.cx, 500);
+    EXPECT_EQ(g.client.cy, 400);
+    EXPECT_EQ(g.style, kStyleLiveWindow);
   });
 }
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 
 #include "capture/FrameCopy.h"
 #include "capture/win32/BoardDriver.h"
@@ -24,12 +25,18 @@ uint32_t ReadFieldBit() {
 }  // namespace
 
 int WaitForVsync() {
+  return WaitForFieldChange(kVsyncPollLimit, kVsyncLeastWaitMs);
+}
+
+int WaitForFieldChange(uint32_t pollLimit, ULONGLONG leastWaitMs) {
   if (!BoardDriver.DriverStatusBlock) return 1;
   const uint32_t reference = ReadFieldBit();
+  const ULONGLONG start = GetTickCount64();
   for (uint32_t polls = 0;; ++polls) {
-    if (polls > kVsyncPollLimit) return 0;
+    if (polls > pollLimit && GetTickCount64() - start >= leastWaitMs) return 0;
     // The status word lives in plain memory here, not behind a bus; the pause keeps a
-    // poll about as slow as a device read, so the limit still spans many fields.
+    // poll about as slow as a device read. How slow depends on the processor, hence
+    // the least wait in time as well.
     _mm_pause();
     if (ReadFieldBit() != reference) return 1;
   }
@@ -48,8 +55,7 @@ HRESULT GrabFrame(uint8_t* buffer, DWORD lockFlags, int firstRow) {
   const HRESULT locked = surface->Lock(nullptr, &desc, lockFlags, nullptr);
   if (FAILED(locked)) return locked;
   const int width = VideoWindow.PictureWidth;
-  // Never read past the surface: a surface shorter than the picture's last row leaves
-  // the buffer's remaining rows as they were.
+  // Never read past the surface.
   int rows = VideoWindow.PictureHeight;
   if ((desc.dwFlags & DDSD_HEIGHT) && static_cast<int>(desc.dwHeight) - firstRow < rows)
     rows = std::max(0, static_cast<int>(desc.dwHeight) - firstRow);
@@ -62,6 +68,11 @@ HRESULT GrabFrame(uint8_t* buffer, DWORD lockFlags, int firstRow) {
     } else {
       CopyFramePlain(start, buffer, skip, width, rows);
     }
+    // Rows past the surface's end repeat the last one copied, so the picture never
+    // holds rows that were never video (zero UYVY is green).
+    const size_t rowBytes = 2 * static_cast<size_t>(width);
+    for (int y = rows; y < VideoWindow.PictureHeight; ++y)
+      std::memcpy(buffer + y * rowBytes, buffer + (rows - 1) * rowBytes, rowBytes);
   }
   surface->Unlock(nullptr);
   return locked;

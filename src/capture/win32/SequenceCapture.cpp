@@ -176,7 +176,8 @@ int ComputeFrameLimit() {
   // old clip would survive a capture that writes nothing.
   CloseVideo(VideoWindow.Window);
   SetCurrentDirectoryA(aviName);
-  DeleteFileA(aviName);
+  // A capture that cannot be converted must not cost the file already under that name.
+  if (CaptureOptions.aviFormat == 0 || CaptureOptions.aviFormat == 1) DeleteFileA(aviName);
 
   const std::string rawDirectory = DirectoryOf(kRawCaptureFileName);
   const std::string aviDirectory = DirectoryOf(aviName);

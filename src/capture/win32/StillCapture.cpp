@@ -26,16 +26,21 @@ int PlaceOnClipboard(const std::array<uint8_t, kBmpHeadersSize>& headers, const 
   std::memcpy(&info.bmiHeader, headers.data() + kBmpFileHeaderSize, kBmpInfoHeaderSize);
   HDC dc = GetDC(VideoWindow.Window);
   HBITMAP bitmap = CreateDIBitmap(dc, &info.bmiHeader, CBM_INIT, bgr, &info, DIB_RGB_COLORS);
+  ReleaseDC(VideoWindow.Window, dc);
+  // A null bitmap would not fail SetClipboardData: it would promise the picture later.
+  if (!bitmap) return Fail(kClipboardBitmapMessage, kCaptureErrorStyle);
   if (!OpenClipboard(VideoWindow.Window)) {
-    if (bitmap) DeleteObject(bitmap);
-    ReleaseDC(VideoWindow.Window, dc);
+    DeleteObject(bitmap);
     return Fail(kClipboardMessage, kCaptureErrorStyle);
   }
   EmptyClipboard();
-  // From here the clipboard owns the bitmap.
-  SetClipboardData(CF_BITMAP, bitmap);
+  // Once placed, the clipboard owns the bitmap.
+  const bool placed = SetClipboardData(CF_BITMAP, bitmap) != nullptr;
   CloseClipboard();
-  ReleaseDC(VideoWindow.Window, dc);
+  if (!placed) {
+    DeleteObject(bitmap);
+    return Fail(kClipboardBitmapMessage, kCaptureErrorStyle);
+  }
   return 1;
 }
 

@@ -33,6 +33,7 @@ inline constexpr char kLockFailedMessage[] = "Unable to lock overlay surface.";
 inline constexpr char kNoSecondGrabMemoryMessage[] = "Unable to allocate memory for lpUYVU_2.";
 inline constexpr char kNoEnlargedMemoryMessage[] = "Unable to allocate memory for lpBuffer.";
 inline constexpr char kClipboardMessage[] = "Unable to open clipboard.";
+inline constexpr char kClipboardBitmapMessage[] = "Unable to copy the picture to clipboard.";
 inline constexpr char kCreateFileMessage[] = "Unable to create file.\n(%s)";
 inline constexpr char kWriteFileMessage[] = "Unable to write file.\n(%s)";
 

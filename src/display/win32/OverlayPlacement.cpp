@@ -49,6 +49,7 @@ PortGeometry CurrentGeometry() {
 void ForgetPlacement() {
   Placement.PlacedRect = RECT{0, 0, 0, 0};
   Placement.PlacedPartial = -1;
+  Placement.PlacedClient = RECT{0, 0, 0, 0};
 }
 
 // A failed rebuild tries again, slower, from the same timer.
@@ -315,9 +316,13 @@ void OverlayTick() {
     ForgetPlacement();
     return;
   }
-  if (!SameRect(dest, Placement.PlacedRect) || partial != Placement.PlacedPartial) {
+  RECT client = {0, 0, 0, 0};
+  GetClientScreenRect(client);
+  if (!SameRect(dest, Placement.PlacedRect) || partial != Placement.PlacedPartial ||
+      !SameRect(client, Placement.PlacedClient)) {
     RestartVideo();
   }
   Placement.PlacedRect = dest;
   Placement.PlacedPartial = partial;
+  Placement.PlacedClient = client;
 }

@@ -16,6 +16,9 @@ struct OverlayPlacementState {
   // What the last tick placed; the partial flag -1 makes the first tick place the overlay.
   RECT PlacedRect = {0, 0, 0, 0};
   int PlacedPartial = -1;
+  // The client area it was placed for: a window resized with its visible part unchanged
+  // (hanging off the screen) needs a new scale all the same.
+  RECT PlacedClient = {0, 0, 0, 0};
   int DisplayLost = 0;  // the overlay is missing or lost until the chain is rebuilt
 };
 extern OverlayPlacementState Placement;

@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr UINT kMsgApplyShape = WM_APP + 1;  // wParam generation, lParam the HRGN
+constexpr UINT kMsgRefreshShape = WM_APP + 1;  // wParam generation
 constexpr UINT kMsgRaise = WM_APP + 2;
 constexpr UINT kMsgHide = WM_APP + 3;
 // How often the shape is brought up to date with the video window's pixels.
@@ -106,6 +106,8 @@ UINT DoubleClickAsButtonDown(UINT message) {
   }
 }
 
+}  // namespace
+
 // Reads a window's client pixels back, into a bitmap kept from one read to the next.
 class KeyPixelReader {
  public:
@@ -117,6 +119,8 @@ class KeyPixelReader {
   // The pixels of `window` under `area` (screen coordinates) as 0x00RRGGBB, rows top
   // down; nullptr when the window cannot be read.
   const uint32_t* Read(HWND window, const RECT& area) {
+    // Another thread's window may be changing its size and surface under the read.
+    if (GetWindowThreadProcessId(window, nullptr) != GetCurrentThreadId()) return nullptr;
     const int width = area.right - area.left, height = area.bottom - area.top;
     if (width != width_ || height != height_) {
       Release();
@@ -167,6 +171,8 @@ class KeyPixelReader {
   void* bits_ = nullptr;
   int width_ = 0, height_ = 0;
 };
+
+namespace {
 
 // The part of the destination rectangle where the video window is uncovered and shows
 // the key, in the scanout window's coordinates.
@@ -267,7 +273,9 @@ HRGN VisibleClientRegion(HWND window) {
 }
 
 OverlayScanout::OverlayScanout(std::function<void()> onDisplayChange)
-    : thread_(GetCurrentThreadId()), onDisplayChange_(std::move(onDisplayChange)) {
+    : thread_(GetCurrentThreadId()),
+      onDisplayChange_(std::move(onDisplayChange)),
+      reader_(std::make_unique<KeyPixelReader>()) {
   const HINSTANCE instance = GetModuleHandleA(nullptr);
   RegisterWindowClass(kOverlayScanoutClass, WindowProc, instance, CS_DBLCLKS);
   // Transparent to the window manager's bookkeeping: Wine raises a window that the X
@@ -310,8 +318,7 @@ bool OverlayScanout::Shown() const {
 
 void OverlayScanout::Show(const OverlayPlacement& placement, const OverlayPicture& picture) {
   if (!window_) return;
-  KeyPixelReader reader;
-  HRGN shape = placement.keyed ? ComputeShape(placement, reader) : nullptr;
+  HRGN shape = placement.keyed ? ComputeShape(placement, *reader_) : nullptr;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     placement_ = placement;
@@ -431,41 +438,50 @@ bool OverlayScanout::AboveVideoWindow(HWND video) const {
   return false;
 }
 
-// Keeps the shape and the stacking in step with the video window, on a thread of its
-// own: reading the window back is too slow for the engine's field time. Changes go to
-// the window's thread as messages, at most one of each kind under way, so a busy
-// window thread is never flooded and nothing here ever waits for it.
+// Keeps the shape and the stacking in step with the video window. The video window's
+// pixels are read on its own thread, the one this window shares with it: read from here
+// they could land in a surface that thread is replacing while it resizes the window. This
+// thread only asks, at most one request of each kind under way, so a busy window thread
+// is never flooded and nothing here ever waits for it.
 void OverlayScanout::ShapeLoop() {
   SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
-  KeyPixelReader reader;
   std::unique_lock<std::mutex> lock(mutex_);
   while (!stopping_) {
     wake_.wait_for(lock, kShapeInterval);
     if (stopping_ || !shown_) continue;
     const OverlayPlacement placement = placement_;
     const WPARAM generation = generation_;
-    const bool reshape = placement.keyed && !shapePending_;
     lock.unlock();
-    HRGN shape = reshape ? ComputeShape(placement, reader) : nullptr;
+    if (placement.keyed && !shapePending_.exchange(true)) {
+      if (!PostMessageA(window_, kMsgRefreshShape, generation, 0)) shapePending_ = false;
+    }
     const bool raise = !AboveVideoWindow(placement.videoWindow);
     lock.lock();
-    if (shape) {
-      if (generation != generation_ || (shape_ && EqualRgn(shape, shape_))) {
-        DeleteObject(shape);
-      } else {
-        if (!shape_) shape_ = CreateRectRgn(0, 0, 0, 0);
-        CombineRgn(shape_, shape, nullptr, RGN_COPY);
-        shapePending_ = true;
-        if (!PostMessageA(window_, kMsgApplyShape, generation, reinterpret_cast<LPARAM>(shape))) {
-          shapePending_ = false;
-          DeleteObject(shape);
-        }
-      }
-    }
     if (raise && shown_ && !raisePending_.exchange(true)) {
       if (!PostMessageA(window_, kMsgRaise, 0, 0)) raisePending_ = false;
     }
   }
+}
+
+// On the window's thread: the shape from the video window's pixels as they are now.
+void OverlayScanout::RefreshShape(WPARAM generation) {
+  OverlayPlacement placement;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!shown_ || generation != generation_ || !placement_.keyed) return;
+    placement = placement_;
+  }
+  HRGN shape = ComputeShape(placement, *reader_);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (shape_ && EqualRgn(shape, shape_)) {
+      DeleteObject(shape);
+      return;
+    }
+    if (!shape_) shape_ = CreateRectRgn(0, 0, 0, 0);
+    CombineRgn(shape_, shape, nullptr, RGN_COPY);
+  }
+  SetWindowRgn(window_, shape, TRUE);  // the window owns the region from here
 }
 
 void OverlayScanout::ForwardMouse(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -499,10 +515,7 @@ LRESULT CALLBACK OverlayScanout::WindowProc(HWND window, UINT message, WPARAM wP
     SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
   }
   auto* self = reinterpret_cast<OverlayScanout*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (!self) {
-    if (message == kMsgApplyShape) DeleteObject(reinterpret_cast<HRGN>(lParam));
-    return DefWindowProcA(window, message, wParam, lParam);
-  }
+  if (!self) return DefWindowProcA(window, message, wParam, lParam);
   if (message == WM_NCCREATE) self->window_ = window;
   return self->Handle(window, message, wParam, lParam);
 }
@@ -558,21 +571,10 @@ LRESULT OverlayScanout::Handle(HWND window, UINT message, WPARAM wParam, LPARAM 
       EndPaint(window_, &ps);
       return 0;
     }
-    case kMsgApplyShape: {
-      HRGN shape = reinterpret_cast<HRGN>(lParam);
-      bool current;
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        current = shown_ && wParam == generation_;
-        shapePending_ = false;
-      }
-      if (current) {
-        SetWindowRgn(window_, shape, TRUE);
-      } else {
-        DeleteObject(shape);
-      }
+    case kMsgRefreshShape:
+      shapePending_ = false;
+      RefreshShape(wParam);
       return 0;
-    }
     case kMsgRaise:
       raisePending_ = false;
       if (Shown())

@@ -10,9 +10,10 @@
 // window shows the key, everything else drawn over it stays visible. Mouse input on
 // video pixels lands on the scanout window and is passed on to the video window.
 //
-// Fields are painted by a thread of the scanout's own, and the shape is kept up to
-// date by another, so the video keeps moving while the window's thread is busy and the
-// video port never waits for the screen.
+// Fields are painted by a thread of the scanout's own, so the video keeps moving while
+// the window's thread is busy and the video port never waits for the screen. Another
+// thread paces the shape's updates; the key pixels themselves are read on the window's
+// thread, which the video window shares.
 #pragma once
 
 #include <windows.h>
@@ -21,6 +22,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -32,6 +34,8 @@ inline constexpr char kOverlayScanoutClass[] = "SimOverlayScanout";
 // (children too when it clips them), scanout windows excepted. Empty when the window
 // is hidden or minimised. The caller deletes the region.
 HRGN VisibleClientRegion(HWND window);
+
+class KeyPixelReader;
 
 enum class OverlayPixels { kUyvy, kRgb565 };
 
@@ -82,6 +86,7 @@ class OverlayScanout {
   void PresentLoop();
   bool AboveVideoWindow(HWND video) const;
   void ShapeLoop();
+  void RefreshShape(WPARAM generation);
 
   HWND window_ = nullptr;
   DWORD thread_ = 0;
@@ -103,6 +108,7 @@ class OverlayScanout {
   WPARAM generation_ = 0;  // changes with every placement
   HRGN shape_ = nullptr;   // the last shape applied or on its way
   std::atomic<bool> shapePending_{false};
+  std::unique_ptr<KeyPixelReader> reader_;  // the window's thread only
   std::atomic<bool> raisePending_{false};
   std::thread presenter_;  // paints the fields
   std::thread shaper_;     // keeps the shape in step with the video window

@@ -23,6 +23,7 @@ struct SimCard {
 
   std::mutex mutex;        // everything below
   bool lossArmed = false;  // the scenario's surface loss is still to come
+  int overlayFailuresLeft = 0;
   bool portInUse = false;  // the card has one video port
 
   // `engine`, or the engine of the simulated board installed behind the ports.
@@ -41,10 +42,6 @@ inline bool SizeIs(DWORD size, DWORD size32, size_t native) {
 // The overlay's limits, as the driver's caps report them and UpdateOverlay enforces them.
 constexpr DWORD kMinOverlayStretch = 1000;  // the overlay cannot shrink
 constexpr DWORD kMaxOverlayStretch = 20000;
-constexpr DWORD kAlignBoundarySrc = 2;  // a UYVY pixel pair never splits
-constexpr DWORD kAlignSizeSrc = 2;
-constexpr DWORD kAlignBoundaryDest = 1;
-constexpr DWORD kAlignSizeDest = 1;
 
 struct ScreenMode {
   int width = 0;

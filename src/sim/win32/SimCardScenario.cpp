@@ -27,6 +27,19 @@ SimCardScenario LoadSimCardScenario() {
   if (auto v = ReadScenarioDword(key, "RefuseColorKey")) card.refuseColorKey = *v == 1;
   if (auto v = ReadScenarioDword(key, "LoseSurfaces"); v && *v <= 24 * 3600)
     card.loseSurfacesAfterSeconds = static_cast<int>(*v);
+  if (auto v = ReadScenarioDword(key, "FailOverlays"); v && *v <= 100)
+    card.failOverlays = static_cast<int>(*v);
+  if (auto v = ReadScenarioDword(key, "Bandwidth"); v && *v <= 3)
+    card.bandwidth = static_cast<int>(*v);
+  // A UYVY pair never splits, so the source rules are even; all are at most 64.
+  const auto alignment = [key](const char* name, uint32_t& field, bool even) {
+    if (auto v = ReadScenarioDword(key, name); v && *v >= 1 && *v <= 64 && !(even && *v % 2))
+      field = *v;
+  };
+  alignment("AlignBoundarySrc", card.alignBoundarySrc, true);
+  alignment("AlignSizeSrc", card.alignSizeSrc, true);
+  alignment("AlignBoundaryDest", card.alignBoundaryDest, false);
+  alignment("AlignSizeDest", card.alignSizeDest, false);
   RegCloseKey(key);
   return card;
 }

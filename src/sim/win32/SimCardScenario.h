@@ -3,6 +3,8 @@
 // autoflipping overlay and a destination colour key on the desktop's own format.
 #pragma once
 
+#include <cstdint>
+
 struct SimCardScenario {
   bool directDraw = true;            // false: DirectDrawCreate fails
   bool videoPort = true;             // false: no DDCAPS2_VIDEOPORT, no port
@@ -15,6 +17,17 @@ struct SimCardScenario {
   bool primary555 = false;           // with 16 bits: 5-5-5 masks instead of 5-6-5
   bool refuseColorKey = false;       // the overlay refuses the destination colour key
   int loseSurfacesAfterSeconds = 0;  // > 0: the first overlay is lost this long after creation
+  int failOverlays = 0;              // the first N overlay creations fail for want of memory
+  // The port's bandwidth answers: 0 destination type, the key always needed; 1 destination
+  // type, the overlay shown without a key where the window is uncovered; 2 and 3 the same
+  // two of the source type.
+  int bandwidth = 0;
+  // Overlay alignment, strict by default so a misapplied rule shows: the source's left
+  // edge and width, the destination's left edge and width, in pixels.
+  uint32_t alignBoundarySrc = 4;
+  uint32_t alignSizeSrc = 8;
+  uint32_t alignBoundaryDest = 8;
+  uint32_t alignSizeDest = 1;
 };
 
 // From HKEY_CURRENT_USER\Software\QUENDA\Simulator; every value is optional and a

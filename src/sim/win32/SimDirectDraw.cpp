@@ -15,6 +15,7 @@ SimDirectDrawProvider::SimDirectDrawProvider(const SimCardScenario& scenario, Vi
   card_->scenario = scenario;
   card_->engine = engine;
   card_->lossArmed = scenario.loseSurfacesAfterSeconds > 0;
+  card_->overlayFailuresLeft = scenario.failOverlays;
 }
 
 SimDirectDrawProvider::~SimDirectDrawProvider() = default;

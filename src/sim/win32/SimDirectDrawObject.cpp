@@ -174,6 +174,13 @@ HRESULT SimDirectDraw::CreateOverlay(const DDSURFACEDESC& desc, LPDIRECTDRAWSURF
   }
   if (static_cast<uint64_t>(desc.dwWidth) * 2 * desc.dwHeight * buffers > kVideoMemory)
     return DDERR_OUTOFVIDEOMEMORY;
+  {
+    std::lock_guard<std::mutex> lock(card_->mutex);
+    if (card_->overlayFailuresLeft > 0) {
+      --card_->overlayFailuresLeft;
+      return DDERR_OUTOFVIDEOMEMORY;
+    }
+  }
   const DWORD kept = DDSCAPS_OVERLAY | DDSCAPS_VIDEOMEMORY | DDSCAPS_LOCALVIDMEM |
                      DDSCAPS_VIDEOPORT | DDSCAPS_COMPLEX | DDSCAPS_FLIP;
   auto chain = std::make_shared<OverlayChain>(
@@ -199,10 +206,10 @@ DDCAPS SimDirectDraw::DriverCaps() const {
     caps.dwFXCaps = DDFXCAPS_OVERLAYSTRETCHX | DDFXCAPS_OVERLAYSTRETCHY;
     caps.dwMaxVisibleOverlays = 1;
     caps.dwNumFourCCCodes = 1;
-    caps.dwAlignBoundarySrc = kAlignBoundarySrc;
-    caps.dwAlignSizeSrc = kAlignSizeSrc;
-    caps.dwAlignBoundaryDest = kAlignBoundaryDest;
-    caps.dwAlignSizeDest = kAlignSizeDest;
+    caps.dwAlignBoundarySrc = s.alignBoundarySrc;
+    caps.dwAlignSizeSrc = s.alignSizeSrc;
+    caps.dwAlignBoundaryDest = s.alignBoundaryDest;
+    caps.dwAlignSizeDest = s.alignSizeDest;
     caps.dwMinOverlayStretch = kMinOverlayStretch;
     caps.dwMaxOverlayStretch = kMaxOverlayStretch;
     caps.ddsCaps.dwCaps |=

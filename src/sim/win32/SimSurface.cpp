@@ -297,8 +297,9 @@ HRESULT STDMETHODCALLTYPE SimSurface::UpdateOverlay(LPRECT sourceRect,
   if (!WithinRect(source, surface) || !WithinRect(dest, screen)) return DDERR_INVALIDRECT;
   const DWORD sw = source.right - source.left, sh = source.bottom - source.top;
   const DWORD dw = dest.right - dest.left, dh = dest.bottom - dest.top;
-  if (source.left % kAlignBoundarySrc || sw % kAlignSizeSrc || dest.left % kAlignBoundaryDest ||
-      dw % kAlignSizeDest)
+  const SimCardScenario& card = card_->scenario;
+  if (source.left % card.alignBoundarySrc || sw % card.alignSizeSrc ||
+      dest.left % card.alignBoundaryDest || dw % card.alignSizeDest)
     return DDERR_XALIGN;
   // Zoom factors x 1000, as the limits are given; the overlay cannot shrink.
   const DWORD zoomX = dw * 1000 / sw, zoomY = dh * 1000 / sh;

@@ -10,12 +10,20 @@ namespace {
 
 constexpr DWORD kVideoPortInfoSize32 = 64;
 
-// Bandwidth answers (least overlay zoom x 1000 at which each mode keeps up): keying and
-// interpolating together cost no more than interpolating alone.
-constexpr DWORD kBandwidthOverlay = 1000;
-constexpr DWORD kBandwidthColorkey = 1000;
-constexpr DWORD kBandwidthYInterpolate = 1200;
-constexpr DWORD kBandwidthYInterpAndColorkey = 1200;
+// Bandwidth answers by scenario: the type, then the overlay, colour key, interpolation and
+// both-together figures. A destination type gives the least zoom x 1000 at which each
+// mode keeps up, a source type the most the port may be asked to deliver; either way
+// the key is needed everywhere unless keying and interpolating together cost more
+// (destination) or allow less (source) than either alone.
+struct BandwidthAnswer {
+  DWORD type, overlay, colorkey, yInterpolate, yInterpAndColorkey;
+};
+constexpr BandwidthAnswer kBandwidthAnswers[] = {
+    {DDVPBCAPS_DESTINATION, 1000, 1000, 1200, 1200},
+    {DDVPBCAPS_DESTINATION, 1000, 1000, 1200, 1500},
+    {DDVPBCAPS_SOURCE, 1000, 1000, 800, 1000},
+    {DDVPBCAPS_SOURCE, 1000, 1000, 800, 500},
+};
 
 }  // namespace
 
@@ -48,7 +56,8 @@ HRESULT STDMETHODCALLTYPE SimVideoPort::GetBandwidthInfo(LPDDPIXELFORMAT format,
   const DWORD size = out->dwSize;
   *out = DDVIDEOPORTBANDWIDTH{};
   out->dwSize = size;
-  out->dwCaps = DDVPBCAPS_DESTINATION;
+  const BandwidthAnswer& answer = kBandwidthAnswers[std::clamp(card_->scenario.bandwidth, 0, 3)];
+  out->dwCaps = answer.type;
   switch (flags) {
     case DDVPB_TYPE:
       return DD_OK;
@@ -62,10 +71,10 @@ HRESULT STDMETHODCALLTYPE SimVideoPort::GetBandwidthInfo(LPDDPIXELFORMAT format,
     default:
       return DDERR_INVALIDPARAMS;
   }
-  out->dwOverlay = kBandwidthOverlay;
-  out->dwColorkey = kBandwidthColorkey;
-  out->dwYInterpolate = kBandwidthYInterpolate;
-  out->dwYInterpAndColorkey = kBandwidthYInterpAndColorkey;
+  out->dwOverlay = answer.overlay;
+  out->dwColorkey = answer.colorkey;
+  out->dwYInterpolate = answer.yInterpolate;
+  out->dwYInterpAndColorkey = answer.yInterpAndColorkey;
   return DD_OK;
 }
 
