@@ -703,22 +703,15 @@ void ResetMainPanelLitFlags() {
 }
 
 INT_PTR CALLBACK MainPanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (INT_PTR result;
+      HandleSkinPanelMessage(panel, MainPanelSkin, message, wParam, lParam, AfterCommand, result))
+    return result;
   switch (message) {
     case WM_INITDIALOG:
       InitPanel(panel);
       return TRUE;
     case WM_PAINT:
       Paint(panel);
-      return TRUE;
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:  // a quick second click is a press like any other
-      PanelPress(panel, MainPanelSkin, lParam);
-      return TRUE;
-    case WM_MOUSEMOVE:
-      PanelMouseMove(panel, MainPanelSkin, lParam);
-      return TRUE;
-    case WM_LBUTTONUP:
-      PanelRelease(panel, MainPanelSkin, lParam, AfterCommand);
       return TRUE;
     case WM_TIMER:
       if (wParam == kTimerArrowLeftRight || wParam == kTimerArrowUpDown)
@@ -730,11 +723,6 @@ INT_PTR CALLBACK MainPanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM l
       return TRUE;
     case WM_CTLCOLORSTATIC:
       return reinterpret_cast<INT_PTR>(TrackbarBackground(reinterpret_cast<HDC>(wParam)));
-    case WM_QUERYNEWPALETTE:
-      return PanelQueryNewPalette(panel, MainPanelSkin);
-    case WM_PALETTECHANGED:
-      PanelPaletteChanged(panel, wParam);
-      return TRUE;
     case kMsgVideoSizeChanged:
       ShowClientSize(panel);
       return TRUE;

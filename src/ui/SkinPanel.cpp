@@ -245,3 +245,27 @@ BOOL PanelQueryNewPalette(HWND panel, SkinPanel& skin) {
 void PanelPaletteChanged(HWND panel, WPARAM changedBy) {
   if (reinterpret_cast<HWND>(changedBy) != panel) SendMessageA(panel, WM_QUERYNEWPALETTE, 0, 0);
 }
+
+bool HandleSkinPanelMessage(HWND panel, SkinPanel& skin, UINT message, WPARAM wParam, LPARAM lParam,
+                            AfterCommandStep afterCommand, INT_PTR& result) {
+  result = TRUE;
+  switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:  // a quick second click is a press like any other
+      PanelPress(panel, skin, lParam);
+      return true;
+    case WM_MOUSEMOVE:
+      PanelMouseMove(panel, skin, lParam);
+      return true;
+    case WM_LBUTTONUP:
+      PanelRelease(panel, skin, lParam, afterCommand);
+      return true;
+    case WM_QUERYNEWPALETTE:
+      result = PanelQueryNewPalette(panel, skin);
+      return true;
+    case WM_PALETTECHANGED:
+      PanelPaletteChanged(panel, wParam);
+      return true;
+  }
+  return false;
+}

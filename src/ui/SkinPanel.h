@@ -109,3 +109,8 @@ bool PanelRepeatTick(HWND panel, SkinPanel& skin, UINT_PTR timer);
 // WM_QUERYNEWPALETTE and WM_PALETTECHANGED.
 BOOL PanelQueryNewPalette(HWND panel, SkinPanel& skin);
 void PanelPaletteChanged(HWND panel, WPARAM changedBy);
+
+// The mouse and palette messages every panel handles the same way. True when `message` was
+// one of them, with the dialog procedure's result in `result`.
+bool HandleSkinPanelMessage(HWND panel, SkinPanel& skin, UINT message, WPARAM wParam, LPARAM lParam,
+                            AfterCommandStep afterCommand, INT_PTR& result);

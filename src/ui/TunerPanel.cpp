@@ -313,6 +313,9 @@ void OnTimer(HWND panel, UINT_PTR timer) {
 
 INT_PTR CALLBACK TunerPanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM lParam) {
   SkinPanel& skin = TunerPanel.Skin;
+  if (INT_PTR result;
+      HandleSkinPanelMessage(panel, skin, message, wParam, lParam, AfterRelease, result))
+    return result;
   switch (message) {
     case WM_INITDIALOG:
       skin.Style = PanelStyle::Tuner;
@@ -325,26 +328,11 @@ INT_PTR CALLBACK TunerPanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM 
     case WM_PAINT:
       Paint(panel);
       return TRUE;
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:  // a quick second click is a press like any other
-      PanelPress(panel, skin, lParam);
-      return TRUE;
-    case WM_MOUSEMOVE:
-      PanelMouseMove(panel, skin, lParam);
-      return TRUE;
-    case WM_LBUTTONUP:
-      PanelRelease(panel, skin, lParam, AfterRelease);
-      return TRUE;
     case WM_TIMER:
       OnTimer(panel, wParam);
       return TRUE;
     case WM_COMMAND:
       OnCommand(panel, wParam);
-      return TRUE;
-    case WM_QUERYNEWPALETTE:
-      return PanelQueryNewPalette(panel, skin);
-    case WM_PALETTECHANGED:
-      PanelPaletteChanged(panel, wParam);
       return TRUE;
     case WM_DESTROY:
       ReleaseSkinPalette(skin);

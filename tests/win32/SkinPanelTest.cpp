@@ -37,6 +37,9 @@ void AfterStep(HWND, int id) {
 }
 
 INT_PTR CALLBACK TestPanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (INT_PTR result;
+      HandleSkinPanelMessage(panel, g_skin, message, wParam, lParam, AfterStep, result))
+    return result;
   switch (message) {
     case WM_INITDIALOG:
       // The logo stands in for a skin: any 8-bit bitmap resource will do here.
@@ -50,25 +53,11 @@ INT_PTR CALLBACK TestPanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM l
       EndPaint(panel, &ps);
       return TRUE;
     }
-    case WM_LBUTTONDOWN:
-      PanelPress(panel, g_skin, lParam);
-      return TRUE;
-    case WM_MOUSEMOVE:
-      PanelMouseMove(panel, g_skin, lParam);
-      return TRUE;
-    case WM_LBUTTONUP:
-      PanelRelease(panel, g_skin, lParam, AfterStep);
-      return TRUE;
     case WM_TIMER:
       PanelRepeatTick(panel, g_skin, wParam);
       return TRUE;
     case WM_COMMAND:
       g_commands.push_back(wParam);
-      return TRUE;
-    case WM_QUERYNEWPALETTE:
-      return PanelQueryNewPalette(panel, g_skin);
-    case WM_PALETTECHANGED:
-      PanelPaletteChanged(panel, wParam);
       return TRUE;
   }
   return FALSE;
