@@ -10,10 +10,12 @@
 #include "hw/Tuner.h"
 #include "resource.h"
 #include "shared/Settings.h"
+#include "ui/AboutBox.h"
 #include "ui/MainPanel.h"
 #include "ui/OnScreenDisplay.h"
 #include "ui/SourceOptions.h"
 #include "ui/TunerPanel.h"
+#include "ui/VideoSourceDialog.h"
 #include "win32/WindowClass.h"
 #include "win32/WindowMessages.h"
 
@@ -179,9 +181,13 @@ POINT ScreenPointFromLParam(HWND window, LPARAM lParam) {
 void OnCommand(HWND window, int id) {
   const int mode = VideoWindow.ViewMode;
   switch (id) {
-    case ID_ABOUT:             // the About box joins here
+    case ID_ABOUT:
+      ShowAboutBox();
+      break;
+    case ID_VIDEO_SOURCE:
+      ShowVideoSourceDialog();
+      break;
     case ID_VIDEO_FORMAT:      // the Video Format dialog joins here
-    case ID_VIDEO_SOURCE:      // the Video Source dialog joins here
     case ID_SET_CAPTURE_FILE:  // the Set Capture File dialog joins here
       break;
     case ID_EXIT:
@@ -254,7 +260,6 @@ void EndProgram() {
   DisplayRelease();
   PostQuitMessage(0);
 }
-
 
 LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
