@@ -122,7 +122,12 @@ void TakeEditedName(HWND dialog) {
   std::memset(e.Name, 0, sizeof e.Name);
   std::memcpy(e.Name, text, strnlen(text, kChannelNameMax));
   const LRESULT top = SendMessageA(list, LB_GETTOPINDEX, 0, 0);
+  RECT item;
+  SendMessageA(list, LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
   DrawOnList(list, [&](HDC dc) {
+    // Inside the row's focus frame: the frame is drawn by inverting, and a piece painted
+    // over would come back inverted when the selection moves on.
+    IntersectClipRect(dc, item.left + 1, item.top + 1, item.right - 1, item.bottom - 1);
     TEXTMETRICA tm;
     GetTextMetricsA(dc, &tm);
     const int y =

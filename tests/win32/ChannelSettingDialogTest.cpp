@@ -323,6 +323,24 @@ TEST_F(ChannelSettingDialogTest, NamesAreCutAtTenAndStayWithTheirRow) {
   });
 }
 
+TEST_F(ChannelSettingDialogTest, NamingARowLeavesNoTraceOnceTheSelectionMovesOn) {
+  Run([](SimBoard&) {
+    WithChannelDialog([](HWND d) {
+      HWND list = List(d);
+      RECT client;
+      GetClientRect(list, &client);
+      SendMessageA(list, LB_SETCURSEL, 1, 0);
+      SetDlgItemTextA(d, IDC_CHANNEL_NAME, "Kiosk");
+      SendMessageA(list, LB_SETCURSEL, 2, 0);
+      const auto shown = Shown(list, 0, kChannelRowHeight, client.right, kChannelRowHeight);
+      InvalidateRect(list, nullptr, TRUE);
+      UpdateWindow(list);
+      EXPECT_EQ(shown, Shown(list, 0, kChannelRowHeight, client.right, kChannelRowHeight));
+      Button(d, IDCANCEL);
+    });
+  });
+}
+
 TEST_F(ChannelSettingDialogTest, ChangingThePlanSetsItsStandardRebuildsAndRetunes) {
   Run([](SimBoard& board) {
     Settings.CableStandard = 3;
