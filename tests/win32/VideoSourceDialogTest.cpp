@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/VideoWindow.h"
 #include "display/win32/DisplayChain.h"
@@ -199,6 +200,49 @@ TEST_F(VideoSourceDialogTest, ScrollCodesClampAndWriteTheDecoderAtOnce) {
     EXPECT_EQ(RecordedMessages()[0].caption, "Corvan Telvista");
     EXPECT_EQ(RecordedMessages()[0].style, static_cast<UINT>(MB_OK));
     Press(IDCANCEL);
+  });
+}
+
+// The thumb dragged with the pointer to the right end of its bar.
+TEST_F(VideoSourceDialogTest, ThumbDraggedToTheRightEndGives255) {
+  Run([](SimBoard& board) {
+    Command(ID_VIDEO_SOURCE);
+    ASSERT_NE(Dialog(), nullptr);
+    Pump(100);
+    HWND bar = GetDlgItem(Dialog(), IDC_BRIGHTNESS_BAR);
+    SCROLLBARINFO info = {};
+    info.cbSize = sizeof info;
+    ASSERT_TRUE(GetScrollBarInfo(bar, OBJID_CLIENT, &info));
+    RECT r;
+    GetWindowRect(bar, &r);
+    const int y = (r.top + r.bottom) / 2;
+    const int thumb = r.left + (info.xyThumbTop + info.xyThumbBottom) / 2;
+    const auto at = [y](int x, DWORD flags) {
+      INPUT in = {};
+      in.type = INPUT_MOUSE;
+      in.mi.dx = x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+      in.mi.dy = y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+      in.mi.dwFlags = MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE | flags;
+      return in;
+    };
+    // One event per tick, as a hand makes them: the scroll bar follows the drag in a loop
+    // of its own, which still runs the thread's timers.
+    static std::vector<INPUT> pending;
+    pending = {at(thumb, 0), at(thumb, MOUSEEVENTF_LEFTDOWN), at(thumb + 20, 0), at(r.right - 2, 0),
+               at(r.right - 2, MOUSEEVENTF_LEFTUP)};
+    const UINT_PTR timer = SetTimer(nullptr, 0, 40, [](HWND, UINT, UINT_PTR, DWORD) {
+      if (pending.empty()) return;
+      SendInput(1, &pending.front(), sizeof(INPUT));
+      pending.erase(pending.begin());
+    });
+    for (int i = 0; i < 100 && !pending.empty(); ++i) Pump(20);
+    Pump(200);
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(VideoSourceDialog.Working.Brightness, 255);
+    EXPECT_EQ(Text(Dialog(), IDC_BRIGHTNESS_VALUE), "255");
+    EXPECT_EQ(board.Decoder().Register(kRegBrightness), 0xFF);
+    Press(IDCANCEL);
+    EXPECT_EQ(board.Decoder().Register(kRegBrightness), 128);
   });
 }
 
