@@ -46,6 +46,40 @@
 #define IDC_NUMBERED_NAMES 1057
 #define IDC_CAPTURE_SIZE 1180
 
+// Video Source dialog: input, standard and the four picture controls.
+#define IDD_VIDEO_SOURCE 102
+#define IDC_CONNECTOR_GROUP 1000
+#define IDC_SVIDEO 1001
+#define IDC_COMPOSITE 1002
+#define IDC_TUNER 1003
+#define IDC_STANDARD_LABEL 1006
+#define IDC_COLOR_GROUP 1009
+#define IDC_BRIGHTNESS_BAR 1013
+#define IDC_BRIGHTNESS_LABEL 1014
+#define IDC_CONTRAST_BAR 1015
+#define IDC_CONTRAST_LABEL 1016
+#define IDC_SATURATION_LABEL 1017
+#define IDC_SATURATION_BAR 1018
+#define IDC_HUE_LABEL 1019
+#define IDC_HUE_BAR 1020
+#define IDC_BRIGHTNESS_VALUE 1021
+#define IDC_CONTRAST_VALUE 1022
+#define IDC_SATURATION_VALUE 1023
+#define IDC_HUE_VALUE 1024
+#define IDC_STANDARD_LIST 1034
+#define IDC_DEFAULT 3
+
+// About box.
+#define IDD_ABOUT 104
+
+// Channel Setting dialog: the slot list, the name of the selected slot, the channel plan.
+#define IDD_CHANNEL_SETTING 119
+#define IDC_CHANNEL_LIST 1121
+#define IDC_CHANNEL_NAME 1131
+#define IDC_CLEAR_ALL 1141
+#define IDC_SELECT_ALL 1142
+#define IDC_CABLE_LIST 1170
+
 // The skinned panels: empty dialog templates; the main panel's only control is the
 // clip position trackbar.
 #define IDD_MAIN_PANEL 128

@@ -18,6 +18,7 @@
 #include "shared/Settings.h"
 #include "ui/MainPanel.h"
 #include "ui/OnScreenDisplay.h"
+#include "ui/VideoSourceDialog.h"
 #include "win32/Handles.h"
 #include "win32/MessageBox.h"
 #include "win32/Program.h"
@@ -265,10 +266,12 @@ int RunApplication(HINSTANCE instance, int showCommand) {
 
   MSG msg = {};
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-    if (!TranslateAcceleratorA(VideoWindow.Window, Startup.Accelerators, &msg)) {
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
+    if (TranslateAcceleratorA(VideoWindow.Window, Startup.Accelerators, &msg)) continue;
+    // The modeless Video Source dialog needs the loop for its Tab and arrow keys.
+    HWND sourceDialog = VideoSourceDialog.Window;
+    if (sourceDialog && IsDialogMessageA(sourceDialog, &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
   }
 
   SaveSettings();

@@ -13,12 +13,14 @@
 #include "playback/VideoPlayer.h"
 #include "resource.h"
 #include "shared/Settings.h"
+#include "ui/AboutBox.h"
 #include "ui/MainPanel.h"
 #include "ui/OnScreenDisplay.h"
 #include "ui/SetCaptureFileDialog.h"
 #include "ui/SourceOptions.h"
 #include "ui/TunerPanel.h"
 #include "ui/VideoFormatDialog.h"
+#include "ui/VideoSourceDialog.h"
 #include "win32/WindowClass.h"
 #include "win32/WindowMessages.h"
 
@@ -183,8 +185,11 @@ POINT ScreenPointFromLParam(HWND window, LPARAM lParam) {
 void OnCommand(HWND window, int id) {
   const int mode = VideoWindow.ViewMode;
   switch (id) {
-    case ID_ABOUT:         // the About box joins here
-    case ID_VIDEO_SOURCE:  // the Video Source dialog joins here
+    case ID_ABOUT:
+      ShowAboutBox();
+      break;
+    case ID_VIDEO_SOURCE:
+      ShowVideoSourceDialog();
       break;
     case ID_VIDEO_FORMAT:
       ShowVideoFormatDialog();

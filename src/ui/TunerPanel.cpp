@@ -11,6 +11,7 @@
 #include "hw/Tuner.h"
 #include "resource.h"
 #include "shared/Settings.h"
+#include "ui/ChannelSettingDialog.h"
 #include "ui/OnScreenDisplay.h"
 #include "win32/ViewState.h"
 #include "win32/WindowMessages.h"
@@ -273,7 +274,7 @@ void OnCommand(HWND panel, WPARAM id) {
       break;
     case kTunerChannelList:
       InitCommonControls();
-      // The Channel Setting dialog, modal and owned by the panel, joins here.
+      ShowChannelSettingDialog(panel);
       break;
     case kTunerVolumeDown:
       AudioVolumeDown();

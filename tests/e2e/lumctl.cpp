@@ -34,8 +34,12 @@ const char kUsage[] =
     "       lumctl count-msgbox <caption> <duration_ms>\n"
     "       lumctl item <dialog title> <control id>   (0: the dialog's client area)\n"
     "<window>, <class>: a window class, or <class>|<title>\n"
+    "       lumctl point <title> <control id> [<x> <y>]\n"
     "<vk>: a number, a letter or digit, or F1..F12, RETURN, ESCAPE, ADD, SUBTRACT,\n"
-    "NUMPAD0..NUMPAD9, SPACE, TAB, LEFT, RIGHT, UP, DOWN\n";
+    "NUMPAD0..NUMPAD9, SPACE, TAB, LEFT, RIGHT, UP, DOWN\n"
+    "point: the screen position, as \"x y\", of a control of the visible window with that\n"
+    "title (id 0: the window itself): its centre, or its client point (x, y), a negative\n"
+    "x counting from the right edge. Waits up to 5 s for the window.\n";
 
 int Fail(const char* format, ...) {
   std::va_list args;
@@ -349,6 +353,41 @@ int Cover(const long (&r)[4], DWORD ms) {
   return 0;
 }
 
+bool ParseSigned(const char* text, long& value) {
+  char* end = nullptr;
+  value = std::strtol(text, &end, 0);
+  return end != text && *end == '\0';
+}
+
+// Where the pointer goes for a control, so scripts can click it with real input.
+int Point(int argc, char** argv) {
+  unsigned long id = 0;
+  long x = 0, y = 0;
+  if ((argc != 4 && argc != 6) || !ParseNumber(argv[3], 0xFFFF, id)) return 2;
+  if (argc == 6 && (!ParseSigned(argv[4], x) || !ParseSigned(argv[5], y))) return 2;
+  HWND window = nullptr;
+  PollUntil(5000, [&] {
+    window = FindWindowA(nullptr, argv[2]);
+    return window && IsWindowVisible(window);
+  });
+  if (!window) return Fail("no window \"%s\"", argv[2]);
+  HWND control = id ? GetDlgItem(window, static_cast<int>(id)) : window;
+  if (!control) return Fail("no control %lu in \"%s\"", id, argv[2]);
+  POINT p = {};
+  if (argc == 4) {
+    RECT r = {};
+    GetWindowRect(control, &r);
+    p = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  } else {
+    RECT client = {};
+    GetClientRect(control, &client);
+    p = {x < 0 ? client.right + x : x, y};
+    ClientToScreen(control, &p);
+  }
+  std::printf("%ld %ld\n", p.x, p.y);
+  return 0;
+}
+
 int Run(int argc, char** argv) {
   if (argc == 7 && std::string(argv[1]) == "cover") {
     long r[4];
@@ -380,6 +419,7 @@ int Run(int argc, char** argv) {
   }
   if (argc < 4) return 2;
   const std::string verb = argv[1];
+  if (verb == "point") return Point(argc, argv);
   const char* name = argv[2];
   unsigned long number = 0;
 

@@ -567,6 +567,63 @@ check "off the bottom edge: nothing outside" unchanged_outside "$work/place-off-
 ctl command QUENDALUMETRA 40004 >/dev/null
 check "exit code 0" test "$(wait_rc place 15)" = 0
 
+echo "-- dialogs with the pointer: Video Source, tuner panel, Channel Setting, About"
+if command -v xdotool >/dev/null; then
+  simulator_reset
+  "$WINE" reg delete 'HKLM\SOFTWARE\QUENDA\LUMETRA' /f >/dev/null 2>&1
+  trace="$work/trace-dialogs.txt"
+  simulator_string BusTrace "$(winpath "$trace")"
+  start dialogs
+  ctl wait-window QUENDALUMETRA 15000 >/dev/null; sleep 1
+  # Clicks with the real pointer, at places lumctl reads from the windows.
+  click() { local p; p=$(ctl point "$@") || return 1; xdotool mousemove $p click 1; sleep 0.5; }
+  shown() { ctl point "$1" 0 >/dev/null 2>&1; }
+  read -r x y < <(ctl point "Corvan Telvista" 0)
+  xdotool mousemove "$x" "$y" click 3; sleep 0.7
+  xdotool mousemove $((x + 20)) $((y + 9)) click 1  # the menu's first item
+  check "the context menu opens Video Source" shown "Video Source"
+  read -r x y < <(ctl point "Video Source" 1013)
+  read -r end _ < <(ctl point "Video Source" 1013 -3 0)
+  xdotool mousemove "$x" "$y" mousedown 1; sleep 0.2
+  xdotool mousemove $((x + 20)) "$y"; sleep 0.2
+  xdotool mousemove "$end" "$y"; sleep 0.2
+  xdotool mouseup 1; sleep 0.3
+  check "the brightness thumb dragged to its end writes 0xFF at once" tr_has "$trace" "S 48+ 0A+ FF+ P"
+  click "Video Source" 1003
+  click "Video Source" 1
+  check "OK with the Tuner chosen brings up the tuner panel" shown "Corvan Tuner Panel"
+  click "Corvan Tuner Panel" 0 112 240
+  check "the channel-list button opens Channel Setting" shown "Channel Setting"
+  click "Channel Setting" 1121 10 33  # slot 2's box
+  click "Channel Setting" 1121 60 55  # slot 3's row
+  click "Channel Setting" 1131
+  xdotool type --delay 40 "News 24 and more"; sleep 0.3
+  click "Channel Setting" 1170
+  xdotool key Up Return; sleep 0.3  # the plan above Taiwan Cable
+  click "Channel Setting" 1
+  click "Corvan Main Panel" 0 13 50
+  check "the main panel's About button opens the About box" shown "About Corvan Telvista"
+  click "About Corvan Telvista" 1
+  check "its OK ends it" bash -c "! '$WINE' '$root/build/win/lumctl.exe' point 'About Corvan Telvista' 0 >/dev/null 2>&1"
+  ctl command QUENDALUMETRA 40004 >/dev/null
+  check "exit code 0" test "$(wait_rc dialogs 15)" = 0
+  query >"$work/dialogs.reg"
+  query /s >"$work/dialogs-all.reg"
+  for v in "BRIGHTNESS 0xff" "VIDEOCONNECTOR 0x3eb" "CABLESTANDARD 0x1" "VIDEOSTANDARD 0x3"; do
+    set -- $v
+    check "stored $1 = $2" grep -qE "^ +$1 +REG_DWORD +$2\$" "$work/dialogs.reg"
+  done
+  checked=$(grep -E '^ +CHECKED +REG_BINARY' "$work/dialogs-all.reg" | awk '{print $3}')
+  check "slot 2 unticked, the others kept" \
+    test "$checked" = "000000000100000000000000$(printf '01000000%.0s' $(seq 98))"
+  check "the typed name is stored cut at ten characters" \
+    bash -c "grep -E '^ +NAME +REG_MULTI_SZ' '$work/dialogs-all.reg' | grep -q 'News 24 an\\\\0'"
+  # Later runs start from a first run, not from the Tuner and PAL stored here.
+  "$WINE" reg delete 'HKLM\SOFTWARE\QUENDA\LUMETRA' /f >/dev/null 2>&1
+else
+  echo "  skip (no xdotool)"
+fi
+
 simulator_reset
 echo "$pass $fail" >"$counts"
 echo "e2e: $pass passed, $fail failed"

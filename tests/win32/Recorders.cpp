@@ -15,6 +15,7 @@
 #include "sim/win32/SimDirectDraw.h"
 #include "ui/MainPanel.h"
 #include "ui/TunerPanel.h"
+#include "ui/VideoSourceDialog.h"
 #include "win32/MessageBox.h"
 #include "win32/Program.h"
 #include "win32/ViewState.h"
@@ -77,6 +78,8 @@ TestBoard::~TestBoard() {
 
 void ResetProgramState() {
   if (Startup.LogoWindow) DestroyWindow(Startup.LogoWindow);
+  if (VideoSourceDialog.Window && IsWindow(VideoSourceDialog.Window))
+    DestroyWindow(VideoSourceDialog.Window);
   if (Panels.TunerPanel && IsWindow(Panels.TunerPanel)) DestroyWindow(Panels.TunerPanel);
   if (VideoWindow.Window && IsWindow(VideoWindow.Window)) DestroyWindow(VideoWindow.Window);
   if (MainPanel.Window && IsWindow(MainPanel.Window)) DestroyWindow(MainPanel.Window);
@@ -91,6 +94,7 @@ void ResetProgramState() {
   MainPanel = MainPanelState{};
   MainPanelSkin.PressedId = -1;
   TunerPanel = TunerPanelState{};
+  VideoSourceDialog = VideoSourceDialogState{};
   Audio = AudioState{};
   Tuner = TunerState{};
   Settings = SettingsData{};

@@ -590,16 +590,6 @@ TEST_F(TunerPanelTest, CloseLeavesTheTunerForTheInputBeforeIt) {
   });
 }
 
-TEST_F(TunerPanelTest, ChannelListButtonShowsNothingYet) {
-  Run([](SimBoard&) {
-    Click(kTunerChannelList);
-    EXPECT_TRUE(g_videoCommands.empty());
-    EXPECT_TRUE(IsWindowVisible(Panel()));
-    Click(kTunerMinimise);
-    EXPECT_TRUE(IsIconic(Panel()));
-  });
-}
-
 TEST_F(TunerPanelTest, ChannelDisplayStaysUntilTwoSecondsAfterTheLastChange) {
   Run([](SimBoard&) {
     const RECT r = ToRect(ChannelOsdRect(Width(), Height()));
