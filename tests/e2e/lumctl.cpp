@@ -401,7 +401,7 @@ int Run(int argc, char** argv) {
     return Cover(r, ms);
   }
   if (argc == 3 && (std::string(argv[1]) == "minimize" || std::string(argv[1]) == "restore")) {
-    HWND window = FindWindowA(argv[2], nullptr);
+    HWND window = FindByName(argv[2]);
     if (!window) return Fail("no window of class %s", argv[2]);
     const WPARAM command = std::string(argv[1]) == "minimize" ? SC_MINIMIZE : SC_RESTORE;
     return PostMessageA(window, WM_SYSCOMMAND, command, 0) ? 0 : 1;
@@ -411,7 +411,7 @@ int Run(int argc, char** argv) {
     char* endY = nullptr;
     const long x = std::strtol(argv[3], &endX, 10), y = std::strtol(argv[4], &endY, 10);
     if (endX == argv[3] || *endX || endY == argv[4] || *endY) return 2;
-    HWND window = FindWindowA(argv[2], nullptr);
+    HWND window = FindByName(argv[2]);
     if (!window) return Fail("no window of class %s", argv[2]);
     return SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE)
                ? 0

@@ -516,6 +516,9 @@ simulator_reset
 import -window root "$work/desktop.png"
 start place
 ctl wait-window QUENDALUMETRA 15000 >/dev/null
+# The main panel goes off the screen, so that the desktop around the window stays empty.
+ctl wait-window "#32770|Corvan Main Panel" 5000 >/dev/null
+ctl move "#32770|Corvan Main Panel" 3000 3000 >/dev/null
 sleep 1.5
 placed() {  # window x y -> screenshot $work/place-<tag>.png after the overlay tick
   ctl move QUENDALUMETRA "$1" "$2" >/dev/null; sleep 0.8
