@@ -209,6 +209,8 @@ TEST_F(VideoSourceDialogTest, ThumbDraggedToTheRightEndGives255) {
     Command(ID_VIDEO_SOURCE);
     ASSERT_NE(Dialog(), nullptr);
     Pump(100);
+    POINT before;
+    GetCursorPos(&before);
     HWND bar = GetDlgItem(Dialog(), IDC_BRIGHTNESS_BAR);
     SCROLLBARINFO info = {};
     info.cbSize = sizeof info;
@@ -238,6 +240,7 @@ TEST_F(VideoSourceDialogTest, ThumbDraggedToTheRightEndGives255) {
     for (int i = 0; i < 100 && !pending.empty(); ++i) Pump(20);
     Pump(200);
     KillTimer(nullptr, timer);
+    SetCursorPos(before.x, before.y);  // the pointer is not left over the later tests' windows
     EXPECT_EQ(VideoSourceDialog.Working.Brightness, 255);
     EXPECT_EQ(Text(Dialog(), IDC_BRIGHTNESS_VALUE), "255");
     EXPECT_EQ(board.Decoder().Register(kRegBrightness), 0xFF);
