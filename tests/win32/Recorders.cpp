@@ -6,6 +6,7 @@
 #include "app/Startup.h"
 #include "app/VideoWindow.h"
 #include "capture/win32/FrameGrab.h"
+#include "display/win32/OverlayPlacement.h"
 #include "shared/Settings.h"
 #include "hw/Audio.h"
 #include "hw/PortIo.h"
@@ -95,6 +96,8 @@ void ResetProgramState() {
   MainPanelSkin.PressedId = -1;
   TunerPanel = TunerPanelState{};
   VideoSourceDialog = VideoSourceDialogState{};
+  // Each run is a new process: a rebuild still pending from the last run must not carry over.
+  Placement = OverlayPlacementState{};
   Audio = AudioState{};
   Tuner = TunerState{};
   Settings = SettingsData{};

@@ -9,6 +9,7 @@
 
 #include "app/VideoWindow.h"
 #include "display/win32/DisplayChain.h"
+#include "display/win32/OverlayPlacement.h"
 #include "hw/ChannelPlans.h"
 #include "hw/Decoder.h"
 #include "resource.h"
@@ -309,7 +310,7 @@ TEST_F(VideoSourceDialogTest, CancelPutsTheStoredSettingsBackAndOkKeepsTheWorkin
 }
 
 TEST_F(VideoSourceDialogTest, OkInCaptureModeSizesTheWindowForTheStandard) {
-  Run([](SimBoard&) {
+  Run([](SimBoard& board) {
     Command(ID_CAPTURE_MODE);
     Command(ID_VIDEO_SOURCE);
     ChooseStandard(kPalN);
@@ -321,8 +322,13 @@ TEST_F(VideoSourceDialogTest, OkInCaptureModeSizesTheWindowForTheStandard) {
     EXPECT_EQ(client.right, 352);
     EXPECT_EQ(client.bottom, 288);
 
+    // Tried while the window still has the 288-line size: live video is rebuilt for the
+    // 251-line field all the same, without waiting for a retry.
     Command(ID_VIDEO_SOURCE);
     ChooseStandard(kPalM);
+    EXPECT_NE(Display.OverlaySurface, nullptr);
+    EXPECT_EQ(Placement.DisplayLost, 0);
+    EXPECT_TRUE(board.Engine().Running());
     Press(IDOK);
     GetClientRect(VideoWindow.Window, &client);
     EXPECT_EQ(client.bottom, 240);

@@ -234,9 +234,17 @@ bool ConfigureVideoPort(int level) {
 
   VideoWindow.PictureWidth = window.right - window.left;
   VideoWindow.PictureHeight = window.bottom - window.top;
-  const PortGeometry g = ComputePortGeometry(CurrentGeometry(), static_cast<uint32_t>(level),
-                                             VideoWindow.PictureWidth, VideoWindow.PictureHeight,
-                                             Settings.VideoStandard, d.VideoPortConfig.FieldHeight);
+  // The Video Source dialog tries a standard on the port before OK stores it: the crops
+  // must suit the field the port delivers, or the port refuses a prescale taller than it.
+  const DWORD fieldHeight = d.VideoPortConfig.FieldHeight;
+  int32_t standard = Settings.VideoStandard;
+  if (VideoPortFieldHeight(standard, fieldHeight) != fieldHeight) {
+    if (fieldHeight == kFieldHeight240) standard = kNtscM;
+    if (fieldHeight == kFieldHeight288) standard = kPalBghi;
+  }
+  const PortGeometry g =
+      ComputePortGeometry(CurrentGeometry(), static_cast<uint32_t>(level), VideoWindow.PictureWidth,
+                          VideoWindow.PictureHeight, standard, fieldHeight);
   Placement.PrescaleWidth = g.PrescaleWidth;
   Placement.LeftCrop = g.LeftCrop;
   Placement.TopCrop = g.TopCrop;
