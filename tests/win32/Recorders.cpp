@@ -6,6 +6,7 @@
 #include "app/Startup.h"
 #include "app/VideoWindow.h"
 #include "capture/win32/FrameGrab.h"
+#include "display/win32/DisplayChain.h"
 #include "display/win32/OverlayPlacement.h"
 #include "shared/Settings.h"
 #include "hw/Audio.h"
@@ -85,6 +86,11 @@ void ResetProgramState() {
   if (VideoWindow.Window && IsWindow(VideoWindow.Window)) DestroyWindow(VideoWindow.Window);
   if (MainPanel.Window && IsWindow(MainPanel.Window)) DestroyWindow(MainPanel.Window);
   DrainQueue();
+  // The display chain's state lives as long as the process, not the run: a run that
+  // ended waiting to rebuild its chain would have the next run's first tick rebuild over
+  // a working chain and lose it.
+  Display = DisplayState{};
+  Placement = OverlayPlacementState{};
   Startup = StartupState{};
   Program = ProgramState{};
   FrameGrab = FrameGrabState{};
@@ -96,8 +102,6 @@ void ResetProgramState() {
   MainPanelSkin.PressedId = -1;
   TunerPanel = TunerPanelState{};
   VideoSourceDialog = VideoSourceDialogState{};
-  // Each run is a new process: a rebuild still pending from the last run must not carry over.
-  Placement = OverlayPlacementState{};
   Audio = AudioState{};
   Tuner = TunerState{};
   Settings = SettingsData{};
