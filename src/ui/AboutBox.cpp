@@ -22,7 +22,5 @@ INT_PTR CALLBACK AboutBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) 
 }
 
 void ShowAboutBox() {
-  InitCommonControls();
-  DialogBoxParamA(ProgramInstance(), MAKEINTRESOURCEA(IDD_ABOUT), Panels.MainPanel, AboutBoxProc,
-                  0);
+  RunModalDialog(IDD_ABOUT, Panels.MainPanel, AboutBoxProc);
 }

@@ -263,7 +263,5 @@ INT_PTR CALLBACK ChannelSettingDialogProc(HWND dialog, UINT message, WPARAM wPar
 }
 
 void ShowChannelSettingDialog(HWND owner) {
-  InitCommonControls();
-  DialogBoxParamA(ProgramInstance(), MAKEINTRESOURCEA(IDD_CHANNEL_SETTING), owner,
-                  ChannelSettingDialogProc, 0);
+  RunModalDialog(IDD_CHANNEL_SETTING, owner, ChannelSettingDialogProc);
 }

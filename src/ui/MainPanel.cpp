@@ -432,7 +432,6 @@ void OpenClip(HWND panel) {
   SetTrackbarRange(panel);
   SetTrackbarPosition(panel, 0);
   EnterPlayMode(panel);
-  VideoWindow.ViewMode = kPlaybackMode;
   ForceRepaint(panel);
 }
 

@@ -190,7 +190,5 @@ INT_PTR CALLBACK SetCaptureFileDialog(HWND dialog, UINT message, WPARAM wParam, 
 }
 
 void ShowSetCaptureFileDialog() {
-  InitCommonControls();
-  DialogBoxParamA(ProgramInstance(), MAKEINTRESOURCEA(IDD_SET_CAPTURE_FILE), Panels.MainPanel,
-                  SetCaptureFileDialog, 0);
+  RunModalDialog(IDD_SET_CAPTURE_FILE, Panels.MainPanel, SetCaptureFileDialog);
 }

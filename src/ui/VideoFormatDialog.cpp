@@ -130,7 +130,5 @@ INT_PTR CALLBACK VideoFormatDialog(HWND dialog, UINT message, WPARAM wParam, LPA
 }
 
 void ShowVideoFormatDialog() {
-  InitCommonControls();
-  DialogBoxParamA(ProgramInstance(), MAKEINTRESOURCEA(IDD_VIDEO_FORMAT), Panels.MainPanel,
-                  VideoFormatDialog, 0);
+  RunModalDialog(IDD_VIDEO_FORMAT, Panels.MainPanel, VideoFormatDialog);
 }
