@@ -40,6 +40,10 @@ target_link_libraries(lumyvu9 PRIVATE lumetra_portable winmm msvfw32)
 target_include_directories(lumyvu9 PRIVATE ${CMAKE_SOURCE_DIR}/src)
 target_compile_definitions(lumyvu9 PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
 target_link_options(lumyvu9 PRIVATE ${WIN_LINK_OPTIONS})
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  # The .def names DriverProc undecorated; on 32-bit x86 that is DriverProc@20.
+  target_link_options(lumyvu9 PRIVATE -Wl,--enable-stdcall-fixup)
+endif()
 target_compile_options(lumyvu9 PRIVATE ${LUMETRA_WARNINGS})
 
 # Win32 tests carry the same resources as the program, so dialogs, bitmaps and

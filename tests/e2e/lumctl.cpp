@@ -117,7 +117,7 @@ HWND FindMessageBox(const std::string& caption) {
     HWND found;
   } search{&caption, nullptr};
   EnumWindows(
-      [](HWND window, LPARAM param) -> BOOL {
+      [](HWND window, LPARAM param) CALLBACK -> BOOL {
         auto* s = reinterpret_cast<Search*>(param);
         char cls[16] = {}, title[512] = {};
         GetClassNameA(window, cls, sizeof cls);
@@ -138,7 +138,7 @@ HWND FindDialog(const std::string& title) {
     HWND found;
   } search{&title, nullptr};
   EnumWindows(
-      [](HWND window, LPARAM param) -> BOOL {
+      [](HWND window, LPARAM param) CALLBACK -> BOOL {
         auto* s = reinterpret_cast<Search*>(param);
         char cls[16] = {}, text[512] = {};
         GetClassNameA(window, cls, sizeof cls);

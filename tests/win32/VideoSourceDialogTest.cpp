@@ -80,7 +80,7 @@ int WindowsTitled(const char* title) {
   } search = {title, 0};
   EnumThreadWindows(
       GetCurrentThreadId(),
-      [](HWND w, LPARAM p) -> BOOL {
+      [](HWND w, LPARAM p) CALLBACK -> BOOL {
         auto* s = reinterpret_cast<Search*>(p);
         char text[128] = {};
         GetWindowTextA(w, text, sizeof text);
@@ -233,7 +233,7 @@ TEST_F(VideoSourceDialogTest, ThumbDraggedToTheRightEndGives255) {
     static std::vector<INPUT> pending;
     pending = {at(thumb, 0), at(thumb, MOUSEEVENTF_LEFTDOWN), at(thumb + 20, 0), at(r.right - 2, 0),
                at(r.right - 2, MOUSEEVENTF_LEFTUP)};
-    const UINT_PTR timer = SetTimer(nullptr, 0, 40, [](HWND, UINT, UINT_PTR, DWORD) {
+    const UINT_PTR timer = SetTimer(nullptr, 0, 40, [](HWND, UINT, UINT_PTR, DWORD) CALLBACK {
       if (pending.empty()) return;
       SendInput(1, &pending.front(), sizeof(INPUT));
       pending.erase(pending.begin());

@@ -253,7 +253,7 @@ TEST_F(VideoWindowTest, SizeChangesAreReportedToTheMainPanel) {
   static int received;
   received = 0;
   WNDCLASSA wc = {};
-  wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+  wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) CALLBACK -> LRESULT {
     if (m == kMsgVideoSizeChanged) ++received;
     return DefWindowProcA(h, m, w, l);
   };

@@ -3,7 +3,9 @@
 
 #include "playback/Yvu9Codec.h"
 
-extern "C" __declspec(dllexport) LRESULT CALLBACK
-    DriverProc(DWORD_PTR driverId, HDRVR driver, UINT message, LPARAM lParam1, LPARAM lParam2) {
+// Exported by yvu9.def under its plain name, which is what the system looks up; a
+// dllexport here would add the decorated stdcall name as well on 32-bit x86.
+extern "C" LRESULT CALLBACK DriverProc(DWORD_PTR driverId, HDRVR driver, UINT message,
+                                       LPARAM lParam1, LPARAM lParam2) {
   return Yvu9DriverProc(driverId, driver, message, lParam1, lParam2);
 }
