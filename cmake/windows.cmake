@@ -1,5 +1,17 @@
 # Windows tree (mingw-w64): the program, its Win32 tests and the end-to-end driver.
 set(WIN_LINK_OPTIONS -static -static-libgcc -static-libstdc++)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  # 32-bit x86 code computes doubles on the x87 unit, at the width its precision control
+  # sets: the runtime's default sets 64 bits in every thread, which makes sums differ from
+  # the vector paths' and the pixel kernels' double-precision definitions. This variant
+  # sets 53 bits, the default Windows itself gives a thread.
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=CRT_fp8.o
+    OUTPUT_VARIABLE CRT_FP8 OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(NOT EXISTS "${CRT_FP8}")
+    message(FATAL_ERROR "the toolchain has no CRT_fp8.o")
+  endif()
+  list(APPEND WIN_LINK_OPTIONS ${CRT_FP8})
+endif()
 set(WIN_LIBS user32 gdi32 advapi32 comctl32 comdlg32 winmm msvfw32)
 
 # 64-bit Windows aligns the stack to 16 bytes only, and GCC may spill 256-bit registers
@@ -62,3 +74,14 @@ add_executable(lumctl ${CMAKE_SOURCE_DIR}/tests/e2e/lumctl.cpp)
 target_link_libraries(lumctl PRIVATE user32 gdi32 advapi32)
 target_link_options(lumctl PRIVATE ${WIN_LINK_OPTIONS})
 target_compile_options(lumctl PRIVATE ${LUMETRA_WARNINGS})
+
+# The native tests of the portable code, less those that need host tools or the source
+# tree, built by the Windows compiler: they show what 32-bit x86 does to that code.
+file(GLOB PORTABLE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/native/*.cpp)
+list(REMOVE_ITEM PORTABLE_TEST_SOURCES ${CMAKE_SOURCE_DIR}/tests/native/AviFormatTest.cpp
+  ${CMAKE_SOURCE_DIR}/tests/native/BmpFormatTest.cpp ${CMAKE_SOURCE_DIR}/tests/native/SkinArtworkTest.cpp)
+add_executable(portable_tests ${PORTABLE_TEST_SOURCES})
+target_link_libraries(portable_tests PRIVATE lumetra_portable GTest::gtest_main)
+target_include_directories(portable_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+target_link_options(portable_tests PRIVATE ${WIN_LINK_OPTIONS})
+target_compile_options(portable_tests PRIVATE ${LUMETRA_WARNINGS})

@@ -165,6 +165,23 @@ bool CpuidAvailable() {
       :
       : "cc", "memory");
   return (flags & 0x200000) != 0;
+#elif defined(__i386__)
+  unsigned long saved = 0, flags = 0;
+  asm volatile(
+      "pushfl\n\t"
+      "popl %0\n\t"
+      "movl %0, %1\n\t"
+      "orl $0x200000, %1\n\t"
+      "pushl %1\n\t"
+      "popfl\n\t"
+      "pushfl\n\t"
+      "popl %1\n\t"
+      "pushl %0\n\t"
+      "popfl\n\t"
+      : "=&r"(saved), "=&r"(flags)
+      :
+      : "cc", "memory");
+  return (flags & 0x200000) != 0;
 #else
   return false;
 #endif

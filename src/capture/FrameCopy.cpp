@@ -6,6 +6,13 @@
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
+#define MMX_CODE
+#elif defined(__i386__) && defined(__GNUC__)
+#define COPY_THROUGH_MMX
+// Only the MMX routine's own code uses the MMX registers; nothing else is built for them.
+#define MMX_CODE __attribute__((target("mmx")))
+#else
+#define MMX_CODE
 #endif
 
 void CopyFramePlain(const uint8_t* source, uint8_t* destination, size_t skip, int width,
@@ -22,12 +29,21 @@ void CopyFramePlain(const uint8_t* source, uint8_t* destination, size_t skip, in
 
 namespace {
 
-void CopyWord(const uint8_t* source, uint8_t* destination) {
+MMX_CODE void CopyWord(const uint8_t* source, uint8_t* destination) {
 #if defined(__SSE2__) || defined(_M_X64)
   // The 64-bit moves of the vector unit: the width of the MMX registers, without the
   // floating-point state to restore afterwards.
   _mm_storel_epi64(reinterpret_cast<__m128i*>(destination),
                    _mm_loadl_epi64(reinterpret_cast<const __m128i*>(source)));
+#elif defined(COPY_THROUGH_MMX)
+  // 32-bit code for any x86 has no 64-bit load but through the MMX registers, which a
+  // processor has where this routine is chosen; CopyFrameMmx hands them back to the x87.
+  asm volatile(
+      "movq (%1), %%mm0\n\t"
+      "movq %%mm0, (%0)"
+      :
+      : "r"(destination), "r"(source)
+      : "mm0", "memory");
 #else
   uint64_t word;
   std::memcpy(&word, source, 8);
@@ -37,7 +53,8 @@ void CopyWord(const uint8_t* source, uint8_t* destination) {
 
 }  // namespace
 
-void CopyFrameMmx(const uint8_t* source, uint8_t* destination, size_t skip, int width, int height) {
+MMX_CODE void CopyFrameMmx(const uint8_t* source, uint8_t* destination, size_t skip, int width,
+                           int height) {
   const int steps = width / 4;
   for (int y = 0; y < height; ++y) {
     int i = 0;
@@ -53,4 +70,7 @@ void CopyFrameMmx(const uint8_t* source, uint8_t* destination, size_t skip, int 
     source += 8 * static_cast<size_t>(steps) + skip;
     destination += 8 * static_cast<size_t>(steps);
   }
+#if defined(COPY_THROUGH_MMX)
+  asm volatile("emms" ::: "memory");
+#endif
 }

@@ -80,4 +80,14 @@ TEST(FrameCopy, BothRoutinesGiveTheSameBufferAtEveryWidth) {
     }
 }
 
+// 32-bit code that copies through the MMX registers must hand them back to the x87 unit,
+// which computes every double there.
+TEST(FrameCopy, FloatingPointWorksAfterTheMmxCopy) {
+  const Grab g = CopyFromSurface(CopyFrameMmx, 64, 4, 2 * 64 + 8, 5, 1, 9);
+  ExpectPictureRows(g, 64, 4, 2 * 64 + 8, 1);
+  volatile double quarter = 0.25;
+  const double sum = quarter * 6 + 1.0;
+  EXPECT_EQ(sum, 2.5);
+}
+
 }  // namespace

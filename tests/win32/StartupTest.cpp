@@ -308,7 +308,7 @@ TEST_F(StartupTest, LogoBitmapHasTheExpectedForm) {
 }
 
 TEST_F(StartupTest, ProcessorChecksPickTheMmxCopyOnThisMachine) {
-  // Every x86-64 processor has CPUID and MMX.
+  // Every processor that runs the tests has CPUID and MMX, in 64-bit and in 32-bit code.
   EXPECT_TRUE(CpuidAvailable());
   EXPECT_TRUE(CpuHasMmx());
   SelectFrameCopyRoutine();
