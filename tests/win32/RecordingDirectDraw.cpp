@@ -286,7 +286,7 @@ class RecordingVideoPort final : public IDirectDrawVideoPort, public Tracked {
   }
   HRESULT STDMETHODCALLTYPE GetBandwidthInfo(LPDDPIXELFORMAT format, DWORD width, DWORD height,
                                              DWORD flags, LPDDVIDEOPORTBANDWIDTH out) override {
-    card.CheckSize("DDVIDEOPORTBANDWIDTH", out->dwSize, 32);
+    card.CheckSize("DDVIDEOPORTBANDWIDTH", out->dwSize, sizeof(DDVIDEOPORTBANDWIDTH));
     card.Log(Format("Port.GetBandwidthInfo pf=%s w=%lu h=%lu flags=", FormatText(*format).c_str(),
                     static_cast<unsigned long>(width), static_cast<unsigned long>(height)) +
              Hex(flags));
@@ -374,8 +374,8 @@ class RecordingContainer final : public IDDVideoPortContainer, public Tracked {
 
   HRESULT STDMETHODCALLTYPE CreateVideoPort(DWORD flags, LPDDVIDEOPORTDESC desc,
                                             LPDIRECTDRAWVIDEOPORT* port, IUnknown* outer) override {
-    card.CheckSize("DDVIDEOPORTDESC", desc->dwSize, 72);
-    card.CheckSize("DDVIDEOPORTCONNECT", desc->VideoPortType.dwSize, 32);
+    card.CheckSize("DDVIDEOPORTDESC", desc->dwSize, sizeof(DDVIDEOPORTDESC));
+    card.CheckSize("DDVIDEOPORTCONNECT", desc->VideoPortType.dwSize, sizeof(DDVIDEOPORTCONNECT));
     const DDVIDEOPORTCONNECT& t = desc->VideoPortType;
     card.Log(Format("Container.CreateVideoPort flags=%lu field=%lux%lu vbi=%lu us=%lu pps=%lu "
                     "id=%lu type=%lu/%s/",

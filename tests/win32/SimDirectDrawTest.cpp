@@ -765,6 +765,50 @@ class SimDirectDrawLive : public ::testing::Test {
   TestBoard board_;
 };
 
+// The card takes each structure at its size in this build only, as DirectDraw does, so a
+// size written for the other bitness (the 32-bit sizes in a 64-bit build, or the reverse)
+// fails here as it would on a real card.
+TEST_F(SimDirectDrawLive, StructureSizesOfTheOtherBitnessAreRefused) {
+#ifdef _WIN64
+  constexpr DWORD kSurfaceDescOther = 108, kBltFxOther = 100, kPortDescOther = 72,
+                  kPortInfoOther = 64;
+#else
+  constexpr DWORD kSurfaceDescOther = 120, kBltFxOther = 128, kPortDescOther = 88,
+                  kPortInfoOther = 88;
+#endif
+  Card card;
+  ASSERT_TRUE(card.primary);
+  DDSURFACEDESC mode = SurfaceDesc();
+  EXPECT_EQ(card.dd->GetDisplayMode(&mode), DD_OK);
+  mode.dwSize = kSurfaceDescOther;
+  EXPECT_EQ(card.dd->GetDisplayMode(&mode), DDERR_INVALIDPARAMS);
+
+  RECT corner = {0, 0, 8, 8};
+  DDBLTFX fx = {};
+  fx.dwSize = kBltFxOther;
+  EXPECT_EQ(card.primary->Blt(&corner, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx),
+            DDERR_INVALIDPARAMS);
+  fx.dwSize = sizeof fx;
+  EXPECT_EQ(card.primary->Blt(&corner, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx), DD_OK);
+
+  DDVIDEOPORTDESC desc = PortDesc();
+  desc.dwSize = kPortDescOther;
+  EXPECT_EQ(card.container->CreateVideoPort(0, &desc, card.port.Out(), nullptr),
+            DDERR_INVALIDPARAMS);
+  ASSERT_EQ(card.OpenPort(), DD_OK);
+  ASSERT_EQ(card.CreateOverlay(card.overlay), DD_OK);
+  DDSURFACEDESC locked = SurfaceDesc();
+  locked.dwSize = kSurfaceDescOther;
+  EXPECT_EQ(card.overlay->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr), DDERR_INVALIDPARAMS);
+  ASSERT_EQ(card.port->SetTargetSurface(card.overlay.get(), DDVPTARGET_VIDEO), DD_OK);
+  DDVIDEOPORTINFO info = PortInfo(DDVP_AUTOFLIP);
+  info.dwSize = kPortInfoOther;
+  EXPECT_EQ(card.port->StartVideo(&info), DDERR_INVALIDPARAMS);
+  info.dwSize = sizeof info;
+  EXPECT_EQ(card.port->StartVideo(&info), DD_OK);
+  EXPECT_EQ(card.port->StopVideo(), DD_OK);
+}
+
 TEST_F(SimDirectDrawLive, StartVideoRefusesWhatThePortCannotDo) {
   Card card;
   ASSERT_EQ(card.OpenPort(), DD_OK);

@@ -16,15 +16,16 @@
 #include "shared/FourCc.h"
 
 // ---------------------------------------------------------------------------
-// Video-port structures. The reserved pointer-sized fields of the DirectDraw
-// structures are kept 32 bits wide so every size matches the 32-bit layout.
+// Video-port structures, with the platform's layout in either bitness: the reserved
+// fields declared pointer-sized there are pointer-sized here, so a 64-bit build has
+// larger structures than the 32-bit sizes a 32-bit driver checks dwSize against.
 
 struct DDVIDEOPORTCONNECT {
   DWORD dwSize;
   DWORD dwPortWidth;
   GUID guidTypeID;
   DWORD dwFlags;
-  DWORD dwReserved1;
+  ULONG_PTR dwReserved1;
 };
 using LPDDVIDEOPORTCONNECT = DDVIDEOPORTCONNECT*;
 
@@ -61,13 +62,11 @@ struct DDVIDEOPORTDESC {
   DWORD dwVideoPortID;
   DWORD dwReserved1;
   DDVIDEOPORTCONNECT VideoPortType;
-  DWORD dwReserved2;
-  DWORD dwReserved3;
+  ULONG_PTR dwReserved2;
+  ULONG_PTR dwReserved3;
 };
 using LPDDVIDEOPORTDESC = DDVIDEOPORTDESC*;
 
-// The three format pointers are real pointers, so on a 64-bit build this structure
-// is larger than its 64 bytes on 32-bit Windows; the fields and their order are the same.
 struct DDVIDEOPORTINFO {
   DWORD dwSize;
   DWORD dwOriginX;
@@ -80,8 +79,8 @@ struct DDVIDEOPORTINFO {
   LPDDPIXELFORMAT lpddpfVBIInputFormat;
   LPDDPIXELFORMAT lpddpfVBIOutputFormat;
   DWORD dwVBIHeight;
-  DWORD dwReserved1;
-  DWORD dwReserved2;
+  ULONG_PTR dwReserved1;
+  ULONG_PTR dwReserved2;
 };
 using LPDDVIDEOPORTINFO = DDVIDEOPORTINFO*;
 
@@ -92,8 +91,8 @@ struct DDVIDEOPORTBANDWIDTH {
   DWORD dwColorkey;
   DWORD dwYInterpolate;
   DWORD dwYInterpAndColorkey;
-  DWORD dwReserved1;
-  DWORD dwReserved2;
+  ULONG_PTR dwReserved1;
+  ULONG_PTR dwReserved2;
 };
 using LPDDVIDEOPORTBANDWIDTH = DDVIDEOPORTBANDWIDTH*;
 
@@ -103,17 +102,34 @@ struct DDVIDEOPORTSTATUS {
   DWORD dwFlags;
   DWORD dwReserved1;
   DDVIDEOPORTCONNECT VideoPortType;
-  DWORD dwReserved2;
-  DWORD dwReserved3;
+  ULONG_PTR dwReserved2;
+  ULONG_PTR dwReserved3;
 };
 using LPDDVIDEOPORTSTATUS = DDVIDEOPORTSTATUS*;
 
-static_assert(sizeof(DDVIDEOPORTCONNECT) == 32);
-static_assert(sizeof(DDVIDEOPORTCAPS) == 72);
-static_assert(sizeof(DDVIDEOPORTDESC) == 72);
-static_assert(sizeof(DDVIDEOPORTBANDWIDTH) == 32);
-static_assert(sizeof(DDPIXELFORMAT) == 32);
+// The sizes a driver checks dwSize against, which is what every dwSize here is set from.
 static_assert(sizeof(DDCAPS) == 380);
+static_assert(sizeof(DDPIXELFORMAT) == 32);
+static_assert(sizeof(DDVIDEOPORTCAPS) == 72);
+#ifdef _WIN64
+static_assert(sizeof(DDSURFACEDESC) == 120);
+static_assert(sizeof(DDBLTFX) == 128);
+static_assert(sizeof(DDOVERLAYFX) == 72);
+static_assert(sizeof(DDVIDEOPORTCONNECT) == 40);
+static_assert(sizeof(DDVIDEOPORTDESC) == 88);
+static_assert(sizeof(DDVIDEOPORTINFO) == 88);
+static_assert(sizeof(DDVIDEOPORTBANDWIDTH) == 40);
+static_assert(sizeof(DDVIDEOPORTSTATUS) == 72);
+#else
+static_assert(sizeof(DDSURFACEDESC) == 108);
+static_assert(sizeof(DDBLTFX) == 100);
+static_assert(sizeof(DDOVERLAYFX) == 56);
+static_assert(sizeof(DDVIDEOPORTCONNECT) == 32);
+static_assert(sizeof(DDVIDEOPORTDESC) == 72);
+static_assert(sizeof(DDVIDEOPORTINFO) == 64);
+static_assert(sizeof(DDVIDEOPORTBANDWIDTH) == 32);
+static_assert(sizeof(DDVIDEOPORTSTATUS) == 56);
+#endif
 
 // Connection types and flags.
 // {FCA326A0-DA60-11CF-9B06-00A0C903A3B8}

@@ -32,11 +32,12 @@ struct SimCard {
 
 constexpr GUID kIidUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
-// Structure sizes as a 32-bit caller has them; a 64-bit caller's pointers widen them.
-constexpr DWORD kSurfaceDescSize32 = 108;
-
-inline bool SizeIs(DWORD size, DWORD size32, size_t native) {
-  return size == size32 || size == native;
+// A structure's dwSize must be its size in this build, as DirectDraw checks it: pointers
+// make several larger in 64-bit code, and a 32-bit size there is refused (DDrawApi.h
+// holds both bitnesses' sizes).
+template <typename T>
+bool SizeIs(const T& s) {
+  return s.dwSize == sizeof s;
 }
 
 // The overlay's limits, as the driver's caps report them and UpdateOverlay enforces them.

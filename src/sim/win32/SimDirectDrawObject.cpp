@@ -54,9 +54,7 @@ HRESULT STDMETHODCALLTYPE SimDirectDraw::CreateSurface(LPDDSURFACEDESC desc,
   if (!out) return DDERR_INVALIDPARAMS;
   *out = nullptr;
   if (outer) return CLASS_E_NOAGGREGATION;
-  if (!desc || !SizeIs(desc->dwSize, kSurfaceDescSize32, sizeof *desc) ||
-      !(desc->dwFlags & DDSD_CAPS))
-    return DDERR_INVALIDPARAMS;
+  if (!desc || !SizeIs(*desc) || !(desc->dwFlags & DDSD_CAPS)) return DDERR_INVALIDPARAMS;
   if (!cooperativeLevel_) return DDERR_NOCOOPERATIVELEVELSET;
   const DWORD caps = desc->ddsCaps.dwCaps;
   if (caps & DDSCAPS_PRIMARYSURFACE) {
@@ -100,7 +98,7 @@ HRESULT STDMETHODCALLTYPE SimDirectDraw::GetCaps(LPDDCAPS driver, LPDDCAPS emula
 }
 
 HRESULT STDMETHODCALLTYPE SimDirectDraw::GetDisplayMode(LPDDSURFACEDESC desc) {
-  if (!desc || !SizeIs(desc->dwSize, kSurfaceDescSize32, sizeof *desc)) return DDERR_INVALIDPARAMS;
+  if (!desc || !SizeIs(*desc)) return DDERR_INVALIDPARAMS;
   const ScreenMode mode = CurrentScreenMode();
   const DWORD size = desc->dwSize;
   *desc = DDSURFACEDESC{};

@@ -12,9 +12,6 @@ constexpr GUID kIidDirectDrawSurface = {
 constexpr GUID kIidSimSurface = {
     0x3B1F6C52, 0x8E0D, 0x4C43, {0x9A, 0x57, 0x2D, 0x61, 0x0E, 0x7C, 0x4B, 0x19}};
 
-constexpr DWORD kBltFxSize32 = 100;
-constexpr DWORD kOverlayFxSize32 = 56;
-
 }  // namespace
 
 SimSurface* AsSimSurface(IUnknown* object) {
@@ -87,7 +84,7 @@ HRESULT STDMETHODCALLTYPE SimSurface::AddAttachedSurface(LPDIRECTDRAWSURFACE) {
 HRESULT STDMETHODCALLTYPE SimSurface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT,
                                           DWORD flags, LPDDBLTFX fx) {
   if (kind_ != Kind::kPrimary || source || !(flags & DDBLT_COLORFILL)) return DDERR_UNSUPPORTED;
-  if (!fx || !SizeIs(fx->dwSize, kBltFxSize32, sizeof *fx)) return DDERR_INVALIDPARAMS;
+  if (!fx || !SizeIs(*fx)) return DDERR_INVALIDPARAMS;
   if (PrimaryLost()) return DDERR_SURFACELOST;
   const RECT screen = ScreenRect();
   RECT r = destRect ? *destRect : screen;
@@ -197,7 +194,7 @@ HRESULT STDMETHODCALLTYPE SimSurface::GetPixelFormat(LPDDPIXELFORMAT format) {
 }
 
 HRESULT STDMETHODCALLTYPE SimSurface::GetSurfaceDesc(LPDDSURFACEDESC desc) {
-  if (!desc || !SizeIs(desc->dwSize, kSurfaceDescSize32, sizeof *desc)) return DDERR_INVALIDPARAMS;
+  if (!desc || !SizeIs(*desc)) return DDERR_INVALIDPARAMS;
   Describe(*desc);
   return DD_OK;
 }
@@ -212,7 +209,7 @@ HRESULT STDMETHODCALLTYPE SimSurface::IsLost() {
 }
 
 HRESULT STDMETHODCALLTYPE SimSurface::Lock(LPRECT rect, LPDDSURFACEDESC desc, DWORD, HANDLE) {
-  if (!desc || !SizeIs(desc->dwSize, kSurfaceDescSize32, sizeof *desc)) return DDERR_INVALIDPARAMS;
+  if (!desc || !SizeIs(*desc)) return DDERR_INVALIDPARAMS;
   if (kind_ == Kind::kPrimary) return DDERR_UNSUPPORTED;
   if (chain_->Lost()) return DDERR_SURFACELOST;
   const RECT whole = {0, 0, chain_->Width(), chain_->Height()};
@@ -314,7 +311,7 @@ HRESULT STDMETHODCALLTYPE SimSurface::UpdateOverlay(LPRECT sourceRect,
   if (flags & (DDOVER_KEYDEST | DDOVER_KEYDESTOVERRIDE)) {
     if (card_->scenario.refuseColorKey) return DDERR_NOCOLORKEYHW;
     if (flags & DDOVER_KEYDESTOVERRIDE) {
-      if (!fx || !SizeIs(fx->dwSize, kOverlayFxSize32, sizeof *fx)) return DDERR_INVALIDPARAMS;
+      if (!fx || !SizeIs(*fx)) return DDERR_INVALIDPARAMS;
       placement.key = primary->ScreenColourOf(fx->dckDestColorkey.dwColorSpaceLowValue);
     } else {
       const std::optional<COLORREF> key = primary->DestKeyColour();

@@ -8,8 +8,6 @@ namespace sim_card {
 
 namespace {
 
-constexpr DWORD kVideoPortInfoSize32 = 64;
-
 // Bandwidth answers by scenario: the type, then the overlay, colour key, interpolation and
 // both-together figures. A destination type gives the least zoom x 1000 at which each
 // mode keeps up, a source type the most the port may be asked to deliver; either way
@@ -149,8 +147,7 @@ HRESULT SimVideoPort::ListFormats(std::initializer_list<DDPIXELFORMAT> list, LPD
 }
 
 HRESULT SimVideoPort::Translate(const DDVIDEOPORTINFO* info, VideoPortSetup& setup) const {
-  if (!info || !SizeIs(info->dwSize, kVideoPortInfoSize32, sizeof *info) || !target_)
-    return DDERR_INVALIDPARAMS;
+  if (!info || !SizeIs(*info) || !target_) return DDERR_INVALIDPARAMS;
   const DWORD flags = info->dwVPFlags;
   constexpr DWORD kKnown = DDVP_AUTOFLIP | DDVP_CONVERT | DDVP_CROP | DDVP_INTERLEAVE |
                            DDVP_MIRRORLEFTRIGHT | DDVP_MIRRORUPDOWN | DDVP_PRESCALE;
