@@ -18,6 +18,13 @@ set(WIN_LIBS user32 gdi32 advapi32 comctl32 comdlg32 winmm msvfw32)
 # there with aligned moves; have the assembler make every vector move unaligned.
 set_property(SOURCE ${CMAKE_SOURCE_DIR}/src/capture/KernelsAvx2.cpp APPEND PROPERTY
   COMPILE_OPTIONS -Wa,-muse-unaligned-vector-move)
+# 32-bit Windows promises callbacks and new threads a stack aligned to 4 bytes only; the
+# vector kernels realign their own frames (mingw's default where SSE is on, made plain).
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set_property(SOURCE ${CMAKE_SOURCE_DIR}/src/capture/KernelsSse2.cpp
+    ${CMAKE_SOURCE_DIR}/src/capture/KernelsSsse3.cpp ${CMAKE_SOURCE_DIR}/src/capture/KernelsAvx2.cpp
+    APPEND PROPERTY COMPILE_OPTIONS -mstackrealign)
+endif()
 
 file(GLOB APP_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/src/win32/*.cpp

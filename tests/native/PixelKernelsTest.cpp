@@ -643,6 +643,61 @@ TEST_P(KernelPathTest, ScaleTruncatesKnifeEdgeSumsAsTheDefinition) {
   }
 }
 
+#if defined(__i386__) && defined(__GNUC__)
+// Calls fn(arg) with the stack 4 bytes off the 16-byte alignment compiled code expects:
+// 32-bit Windows promises callbacks and new threads no more than 4-byte alignment.
+void CallOnStackOffBy4(void (*fn)(void*), void* arg) {
+  asm volatile(
+      "movl %%esp, %%esi\n\t"
+      "andl $-16, %%esp\n\t"
+      "subl $8, %%esp\n\t"
+      "pushl %[arg]\n\t"
+      "call *%[fn]\n\t"
+      "movl %%esi, %%esp"
+      :
+      : [fn] "r"(fn), [arg] "r"(arg)
+      : "esi", "eax", "ecx", "edx", "memory", "cc");
+}
+
+struct KernelRun {
+  KernelPath path;
+  Bytes src, scaled, bgrFloat, bgrFixed, yvu9;
+};
+
+// Sizes that take the vector loops and their tails.
+void RunEveryKernel(void* context) {
+  auto& run = *static_cast<KernelRun*>(context);
+  ScaleImageOn(run.path, run.src.data(), 36, 8, kFourccUyvy, run.scaled.data(), 108, 24,
+               kFourccUyvy);
+  UyvyFrameToBgr24FloatOn(run.path, run.src.data(), 36, 8, run.bgrFloat.data());
+  UyvyFrameToBgr24FixedOn(run.path, run.src.data(), 36, 8, run.bgrFixed.data());
+  UyvyToYvu9On(run.path, run.src.data(), 36, 8, run.yvu9.data());
+}
+
+KernelRun RunOn(KernelPath path, bool offBy4) {
+  KernelRun run{path,
+                SmoothPicture(36, 8, 77),
+                Bytes(108 * 24 * 2, kSentinel),
+                Bytes(36 * 8 * 3, kSentinel),
+                Bytes(36 * 8 * 3, kSentinel),
+                Bytes(36 * 8 * 9 / 8, kSentinel)};
+  if (offBy4)
+    CallOnStackOffBy4(RunEveryKernel, &run);
+  else
+    RunEveryKernel(&run);
+  return run;
+}
+
+TEST_P(KernelPathTest, RunsOnAStackAlignedTo4BytesOnly) {
+  const KernelRun expected = RunOn(KernelPath::Reference, false);
+  const KernelRun actual = RunOn(GetParam(), true);
+  EXPECT_EQ(actual.scaled, expected.scaled);
+  EXPECT_EQ(actual.bgrFloat, expected.bgrFloat);
+  EXPECT_EQ(actual.bgrFixed, expected.bgrFixed);
+  EXPECT_EQ(actual.yvu9, expected.yvu9);
+}
+#endif
+
 // The cases above are only a test if the definition itself falls both ways on them.
 TEST(ScaleImage, KnifeEdgeSumsFallBothWays) {
   int below = 0, on = 0;
