@@ -83,12 +83,15 @@ target_link_options(lumctl PRIVATE ${WIN_LINK_OPTIONS})
 target_compile_options(lumctl PRIVATE ${LUMETRA_WARNINGS})
 
 # The native tests of the portable code, less those that need host tools or the source
-# tree, built by the Windows compiler: they show what 32-bit x86 does to that code.
-file(GLOB PORTABLE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/native/*.cpp)
-list(REMOVE_ITEM PORTABLE_TEST_SOURCES ${CMAKE_SOURCE_DIR}/tests/native/AviFormatTest.cpp
-  ${CMAKE_SOURCE_DIR}/tests/native/BmpFormatTest.cpp ${CMAKE_SOURCE_DIR}/tests/native/SkinArtworkTest.cpp)
-add_executable(portable_tests ${PORTABLE_TEST_SOURCES})
-target_link_libraries(portable_tests PRIVATE lumetra_portable GTest::gtest_main)
-target_include_directories(portable_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-target_link_options(portable_tests PRIVATE ${WIN_LINK_OPTIONS})
-target_compile_options(portable_tests PRIVATE ${LUMETRA_WARNINGS})
+# tree, in 32-bit code: they show what 32-bit x86 does to that code.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  file(GLOB PORTABLE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/native/*.cpp)
+  list(REMOVE_ITEM PORTABLE_TEST_SOURCES ${CMAKE_SOURCE_DIR}/tests/native/AviFormatTest.cpp
+    ${CMAKE_SOURCE_DIR}/tests/native/BmpFormatTest.cpp
+    ${CMAKE_SOURCE_DIR}/tests/native/SkinArtworkTest.cpp)
+  add_executable(portable_tests ${PORTABLE_TEST_SOURCES})
+  target_link_libraries(portable_tests PRIVATE lumetra_portable GTest::gtest_main)
+  target_include_directories(portable_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  target_link_options(portable_tests PRIVATE ${WIN_LINK_OPTIONS})
+  target_compile_options(portable_tests PRIVATE ${LUMETRA_WARNINGS})
+endif()

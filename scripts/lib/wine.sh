@@ -11,6 +11,9 @@ else
   WINE=$(command -v wine64 || command -v wine)
   WINESERVER=$(command -v wineserver)
 fi
+# 32-bit programs are started like 64-bit ones, through $WINE: the 64-bit loader hands
+# them to the 32-bit loader beside it, which Debian installs apart (wine32:i386).
+WINE32_LOADER=$(dirname "$WINE")/wine
 DESKTOP_SIZE=${DESKTOP_SIZE:-1024x768}
 XVFB_PID=""
 
@@ -44,9 +47,24 @@ stop_xvfb() {
   return 0
 }
 
+# The 32-bit loader is there: an ELF file of 32-bit class, not a wrapper script by that name.
+wine32_installed() {
+  [[ -x "$WINE32_LOADER" && $(od -An -tx1 -N5 "$WINE32_LOADER" 2>/dev/null | tr -d ' \n') == 7f454c4601 ]]
+}
+
+# The prefix has the 32-bit side of the system that 32-bit programs load.
+prefix_runs_32bit() { [[ -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]]; }
+
 # Boots the prefix once and keeps every window inside one virtual desktop: no window
 # manager is involved, so showing and hiding windows costs no X round trips.
 prepare_prefix() {
+  # A prefix made before 32-bit Wine was installed has an empty syswow64, and updating it
+  # does not fill it in; everything in the prefix is made by these scripts, so it is made anew.
+  if [[ -f "$WINEPREFIX/system.reg" ]] && wine32_installed && ! prefix_runs_32bit; then
+    echo "wine: prefix $WINEPREFIX predates 32-bit Wine; making it anew"
+    "$WINESERVER" -k >/dev/null 2>&1
+    rm -rf "$WINEPREFIX"
+  fi
   if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
     echo "wine: creating prefix $WINEPREFIX"
     "$WINE" wineboot -i >/dev/null 2>&1 || true
