@@ -53,14 +53,17 @@ wine32_installed() {
 }
 
 # The prefix has the 32-bit side of the system that 32-bit programs load.
-prefix_runs_32bit() { [[ -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]]; }
+prefix_has_32bit_side() { [[ -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]]; }
+
+# 32-bit programs run here: the loader is installed and the prefix was made with it.
+wine_runs_32bit() { wine32_installed && prefix_has_32bit_side; }
 
 # Boots the prefix once and keeps every window inside one virtual desktop: no window
 # manager is involved, so showing and hiding windows costs no X round trips.
 prepare_prefix() {
   # A prefix made before 32-bit Wine was installed has an empty syswow64, and updating it
   # does not fill it in; everything in the prefix is made by these scripts, so it is made anew.
-  if [[ -f "$WINEPREFIX/system.reg" ]] && wine32_installed && ! prefix_runs_32bit; then
+  if [[ -f "$WINEPREFIX/system.reg" ]] && wine32_installed && ! prefix_has_32bit_side; then
     echo "wine: prefix $WINEPREFIX predates 32-bit Wine; making it anew"
     "$WINESERVER" -k >/dev/null 2>&1
     rm -rf "$WINEPREFIX"
