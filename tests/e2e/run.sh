@@ -402,11 +402,18 @@ click 114 48  # Full Screen
 check "Full Screen button covers the screen" eventually size_is "client=1024x768"
 ctl key QUENDALUMETRA ESCAPE >/dev/null
 check "Esc brings the window back" eventually size_is "client=352x240"
+[[ $(geometry) == client=352x240* ]] || echo "    after Esc: $(geometry)"
 p=$(panel_origin); px=${p%,*}; py=${p#*,}
-xdotool mousemove $((px + 200)) $((py + 62)) mousedown 1 mousemove $((px + 220)) $((py + 72)) \
-  mousemove $((px + 240)) $((py + 82)) mouseup 1
+# At a person's pace: the moves leave the panel, so they reach it only once the press
+# has given it the capture.
+xdotool mousemove $((px + 200)) $((py + 62)) mousedown 1
+ctl wait-capture "#32770|Corvan Main Panel" 5000 >/dev/null
+xdotool mousemove $((px + 220)) $((py + 72)); sleep 0.1
+xdotool mousemove $((px + 240)) $((py + 82)); sleep 0.1
+xdotool mouseup 1
 panel_at() { test "$(panel_origin)" = "$1"; }
 check "the panel follows a drag by its face" eventually panel_at "$((px + 40)),$((py + 20))"
+[[ $(panel_origin) == "$((px + 40)),$((py + 20))" ]] || echo "    panel from $px,$py to $(panel_origin)"
 p=$(panel_origin); px=${p%,*}; py=${p#*,}
 click 26 50 0  # Exit
 check "Exit button ends the program with code 0" test "$(wait_rc panel 15)" = 0
