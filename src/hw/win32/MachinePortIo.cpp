@@ -8,9 +8,10 @@
 
 namespace {
 
-// Set while this thread executes a port instruction of ours, so the handler never
-// takes a fault that belongs to someone else.
-thread_local bool t_inPortInstruction = false;
+// A thread-local slot, non-null while its thread executes a port instruction of ours,
+// so the handler never takes a fault that belongs to someone else. The system's own slot:
+// reading it allocates nothing, whatever state the faulting thread is in.
+DWORD g_inPortInstruction = TLS_OUT_OF_INDEXES;
 std::atomic<bool> g_refused{false};
 
 // Length of the port instruction at `code`, and whether it reads: in/out with the port
@@ -40,8 +41,8 @@ bool DecodePortInstruction(const uint8_t* code, DWORD_PTR& length, bool& reads) 
 
 LONG CALLBACK RefusedPortHandler(EXCEPTION_POINTERS* info) {
   const DWORD code = info->ExceptionRecord->ExceptionCode;
-  if (!t_inPortInstruction ||
-      (code != EXCEPTION_PRIV_INSTRUCTION && code != EXCEPTION_ACCESS_VIOLATION)) {
+  if ((code != EXCEPTION_PRIV_INSTRUCTION && code != EXCEPTION_ACCESS_VIOLATION) ||
+      g_inPortInstruction == TLS_OUT_OF_INDEXES || !TlsGetValue(g_inPortInstruction)) {
     return EXCEPTION_CONTINUE_SEARCH;
   }
   CONTEXT* context = info->ContextRecord;
@@ -69,12 +70,12 @@ LONG CALLBACK RefusedPortHandler(EXCEPTION_POINTERS* info) {
 // Keeps the compiler from moving the instruction out of the flagged stretch.
 struct PortInstructionScope {
   PortInstructionScope() {
-    t_inPortInstruction = true;
+    TlsSetValue(g_inPortInstruction, reinterpret_cast<void*>(1));
     std::atomic_signal_fence(std::memory_order_seq_cst);
   }
   ~PortInstructionScope() {
     std::atomic_signal_fence(std::memory_order_seq_cst);
-    t_inPortInstruction = false;
+    TlsSetValue(g_inPortInstruction, nullptr);
   }
 };
 
@@ -82,7 +83,10 @@ struct PortInstructionScope {
 
 MachinePortIo::MachinePortIo() {
   g_refused.store(false);
+  if (g_inPortInstruction == TLS_OUT_OF_INDEXES) g_inPortInstruction = TlsAlloc();
   handler_ = AddVectoredExceptionHandler(1, RefusedPortHandler);
+  // Without the slot or the handler a refused instruction could not be caught: never try one.
+  if (g_inPortInstruction == TLS_OUT_OF_INDEXES || !handler_) g_refused.store(true);
 }
 
 MachinePortIo::~MachinePortIo() {

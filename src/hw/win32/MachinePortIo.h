@@ -21,7 +21,8 @@ class MachinePortIo final : public PortIo {
   uint8_t PortRead(uint16_t port) override;
   void SleepMs(uint32_t ms) override;
 
-  // The system refused a port instruction; no port instruction has run since.
+  // The ports are out of reach: the system refused a port instruction (or a refusal
+  // could not be caught), and none has been tried since.
   bool Refused() const;
 
  private:
