@@ -31,6 +31,7 @@ file(GLOB APP_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/src/app/*.cpp
   ${CMAKE_SOURCE_DIR}/src/ui/*.cpp
   ${CMAKE_SOURCE_DIR}/src/playback/*.cpp
+  ${CMAKE_SOURCE_DIR}/src/hw/win32/*.cpp
   ${CMAKE_SOURCE_DIR}/src/display/win32/*.cpp
   ${CMAKE_SOURCE_DIR}/src/sim/win32/*.cpp
   ${CMAKE_SOURCE_DIR}/src/capture/win32/*.cpp)

@@ -24,6 +24,7 @@ const char kUsage[] =
     "usage: lumctl wait-window <window> <timeout_ms>\n"
     "       lumctl no-window <class> <duration_ms>\n"
     "       lumctl wait-gone <class> <timeout_ms>\n"
+    "       lumctl wait-capture <window> <timeout_ms>   (the window holds the mouse capture)\n"
     "       lumctl command <class> <id>\n"
     "       lumctl commands <class> <interval_ms> <count> <id>...\n"
     "       lumctl move <class> <x> <y>\n"
@@ -480,6 +481,20 @@ int Run(int argc, char** argv) {
                 static_cast<unsigned long>(GetWindowLongA(window, GWL_STYLE)), origin.x, origin.y,
                 frame.left, frame.top, frame.right, frame.bottom);
     return 0;
+  }
+  if (verb == "wait-capture") {
+    // A pointer press has been taken once its window holds the capture; moves sent
+    // before that would go to whatever lies under the pointer.
+    if (PollUntil(ms, [&] {
+          HWND window = FindByName(name);
+          GUITHREADINFO info = {};
+          info.cbSize = sizeof info;
+          return window && GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) &&
+                 info.hwndCapture == window;
+        })) {
+      return 0;
+    }
+    return Fail("window %s has no capture after %lu ms", name, ms);
   }
   if (verb == "no-window") {
     HWND window = nullptr;

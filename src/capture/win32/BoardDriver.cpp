@@ -28,6 +28,17 @@ void InstallBoardDriverCalls(const BoardDriverCalls* calls) {
   g_calls = calls ? calls : &kPlatformDriver;
 }
 
+const BoardDriverCalls& PlatformBoardDriverCalls() {
+  return kPlatformDriver;
+}
+
+bool BoardDriverOpens(const BoardDriverCalls& calls) {
+  const HANDLE device = calls.Open(kBoardDriverName);
+  if (device == INVALID_HANDLE_VALUE) return false;
+  calls.Close(device);
+  return true;
+}
+
 void OpenBoardDriver() {
   BoardDriver.DriverStatusBlock = nullptr;
   const HANDLE device = g_calls->Open(kBoardDriverName);

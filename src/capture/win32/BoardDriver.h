@@ -26,6 +26,11 @@ struct BoardDriverCalls {
 };
 // nullptr restores the default.
 void InstallBoardDriverCalls(const BoardDriverCalls* calls);
+// The platform's own calls, whatever is installed.
+const BoardDriverCalls& PlatformBoardDriverCalls();
+
+// Whether the driver's device opens through `calls` (closed again at once).
+bool BoardDriverOpens(const BoardDriverCalls& calls);
 
 // Start-up, once: sets BoardDriver.DriverStatusBlock.
 void OpenBoardDriver();
