@@ -99,6 +99,25 @@ check "/simulate: the simulated board's video window" ctl wait-window QUENDALUME
 ctl command QUENDALUMETRA 40004 >/dev/null
 check "/simulate: exit code 0" test "$(wait_rc simulate 15)" = 0
 
+echo "-- the 32-bit program"
+if wine_runs_32bit; then
+  exe64=$exe
+  exe="$root/build/win32-x86/lumetra.exe"
+  start x86
+  window_352x240() { ctl wait-window QUENDALUMETRA 15000 | grep -q 'client=352x240'; }
+  check "32-bit: the video window at 352x240" window_352x240
+  ctl command QUENDALUMETRA 40004 >/dev/null
+  check "32-bit: exit code 0" test "$(wait_rc x86 15)" = 0
+  start x86-hardware /hardware
+  ctl msgbox "Corvan Telvista" 15000 >"$work/x86-hardware.box"
+  check "32-bit /hardware: the no-port-access message" grep -qF \
+    "text=Corvan Telvista has no access to the display card's I/O ports" "$work/x86-hardware.box"
+  check "32-bit /hardware: exit code 0" test "$(wait_rc x86-hardware 15)" = 0
+  exe=$exe64
+else
+  echo "  (not run: this Wine has no 32-bit side)"
+fi
+
 echo "-- second instance"
 simulator_reset
 start first
