@@ -7,7 +7,14 @@ SystemDirectDrawProvider::~SystemDirectDrawProvider() {
 bool SystemDirectDrawProvider::Load() {
   if (!tried_) {
     tried_ = true;
-    library_ = LoadLibraryA("ddraw.dll");
+    // By full path: a ddraw.dll beside the program must not stand in for the system's.
+    char path[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryA(path, MAX_PATH);
+    static constexpr char kName[] = "\\ddraw.dll";
+    if (length > 0 && length + sizeof kName <= MAX_PATH) {
+      lstrcatA(path, kName);
+      library_ = LoadLibraryA(path);
+    }
     if (library_) {
       // The entry points' types are the platform's; GetProcAddress only knows FARPROC.
       createDirectDraw_ = reinterpret_cast<CreateDirectDrawFn>(

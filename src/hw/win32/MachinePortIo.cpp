@@ -14,37 +14,46 @@ namespace {
 DWORD g_inPortInstruction = TLS_OUT_OF_INDEXES;
 std::atomic<bool> g_refused{false};
 
-// Length of the port instruction at `code`, and whether it reads: in/out with the port
-// in DX (one byte) or as an immediate (two bytes), byte-wide only.
-bool DecodePortInstruction(const uint8_t* code, DWORD_PTR& length, bool& reads) {
-  switch (code[0]) {
-    case 0xEC:
-      length = 1;
-      reads = true;
-      return true;  // in al, dx
-    case 0xEE:
-      length = 1;
-      reads = false;
-      return true;  // out dx, al
-    case 0xE4:
-      length = 2;
-      reads = true;
-      return true;  // in al, imm8
-    case 0xE6:
-      length = 2;
-      reads = false;
-      return true;  // out imm8, al
-    default:
-      return false;
+}  // namespace
+
+bool DecodePortInstruction(const uint8_t* code, PortInstruction& out) {
+  size_t at = 0;
+  bool operandSize16 = false;
+  for (; at < 4; ++at) {
+    const uint8_t b = code[at];
+    if (b == 0x66) {
+      operandSize16 = true;
+    } else if (b == 0x67 || b == 0xF2 || b == 0xF3 || b == 0x26 || b == 0x2E || b == 0x36 ||
+               b == 0x3E || b == 0x64 || b == 0x65) {
+      // address size, repeat and segment prefixes change nothing for in/out
+#if defined(_WIN64)
+    } else if ((b & 0xF0) == 0x40) {
+      // REX: no effect on the width of in/out
+#endif
+    } else {
+      break;
+    }
   }
+  const uint8_t op = code[at];
+  if ((op & 0xF4) != 0xE4) return false;  // E4..E7 and EC..EF
+  out.reads = (op & 0x02) == 0;
+  out.width = (op & 0x01) == 0 ? 1 : (operandSize16 ? 2 : 4);
+  out.length = at + ((op & 0x08) ? 1 : 2);  // EC..EF: port in DX; E4..E7: immediate byte
+  return true;
 }
+
+namespace {
 
 LONG CALLBACK RefusedPortHandler(EXCEPTION_POINTERS* info) {
   const DWORD code = info->ExceptionRecord->ExceptionCode;
-  if ((code != EXCEPTION_PRIV_INSTRUCTION && code != EXCEPTION_ACCESS_VIOLATION) ||
-      g_inPortInstruction == TLS_OUT_OF_INDEXES || !TlsGetValue(g_inPortInstruction)) {
+  if (code != EXCEPTION_PRIV_INSTRUCTION && code != EXCEPTION_ACCESS_VIOLATION)
     return EXCEPTION_CONTINUE_SEARCH;
-  }
+  // TlsGetValue clears the thread's last error, which the faulting code may still want.
+  const DWORD lastError = GetLastError();
+  const bool ours =
+      g_inPortInstruction != TLS_OUT_OF_INDEXES && TlsGetValue(g_inPortInstruction) != nullptr;
+  SetLastError(lastError);
+  if (!ours) return EXCEPTION_CONTINUE_SEARCH;
   CONTEXT* context = info->ContextRecord;
 #ifdef _WIN64
   DWORD64& ip = context->Rip;
@@ -54,15 +63,18 @@ LONG CALLBACK RefusedPortHandler(EXCEPTION_POINTERS* info) {
   DWORD& accumulator = context->Eax;
 #endif
   const auto* at = reinterpret_cast<const uint8_t*>(info->ExceptionRecord->ExceptionAddress);
-  DWORD_PTR length = 0;
-  bool reads = false;
+  PortInstruction instruction;
   if (reinterpret_cast<DWORD_PTR>(at) != static_cast<DWORD_PTR>(ip) ||
-      !DecodePortInstruction(at, length, reads)) {
+      !DecodePortInstruction(at, instruction)) {
     return EXCEPTION_CONTINUE_SEARCH;
   }
   // A refused read answers as a bus with nothing on it.
-  if (reads) accumulator |= 0xFF;
-  ip += length;
+  if (instruction.reads) {
+    if (instruction.width == 1) accumulator |= 0xFF;
+    if (instruction.width == 2) accumulator |= 0xFFFF;
+    if (instruction.width == 4) accumulator = 0xFFFFFFFF;  // a 32-bit result clears the rest
+  }
+  ip += instruction.length;
   g_refused.store(true);
   return EXCEPTION_CONTINUE_EXECUTION;
 }

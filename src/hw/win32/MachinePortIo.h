@@ -5,6 +5,7 @@
 // behave as if no board were fitted.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "hw/PortIo.h"
@@ -28,6 +29,15 @@ class MachinePortIo final : public PortIo {
  private:
   void* handler_ = nullptr;
 };
+
+// A port instruction (in or out, any width, port in DX or an immediate, after any
+// prefixes) at `code`: its length in bytes, whether it reads, and its width (1, 2, 4).
+struct PortInstruction {
+  size_t length = 0;
+  bool reads = false;
+  int width = 1;
+};
+bool DecodePortInstruction(const uint8_t* code, PortInstruction& out);
 
 // Reads each port the program uses once (reads only: they change nothing on the card).
 // False when the system refuses any of them.
