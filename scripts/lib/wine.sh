@@ -62,16 +62,22 @@ wine_runs_32bit() { wine32_installed && prefix_has_32bit_side; }
 # manager is involved, so showing and hiding windows costs no X round trips.
 prepare_prefix() {
   # A prefix made before 32-bit Wine was installed has an empty syswow64, and updating it
-  # does not fill it in; everything in the prefix is made by these scripts, so it is made anew.
-  if [[ -f "$WINEPREFIX/system.reg" ]] && wine32_installed && ! prefix_has_32bit_side; then
+  # does not fill it in; everything in the prefix is made by these scripts, so it is made
+  # anew, once: a prefix made with 32-bit Wine installed is kept even if its 32-bit side
+  # could not be made (a kernel without 32-bit support, say).
+  local made_with_wine32="$WINEPREFIX/.made-with-wine32"
+  if [[ -f "$WINEPREFIX/system.reg" && ! -f "$made_with_wine32" ]] && wine32_installed &&
+    ! prefix_has_32bit_side; then
     echo "wine: prefix $WINEPREFIX predates 32-bit Wine; making it anew"
     "$WINESERVER" -k >/dev/null 2>&1
+    "$WINESERVER" -w >/dev/null 2>&1
     rm -rf "$WINEPREFIX"
   fi
   if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
     echo "wine: creating prefix $WINEPREFIX"
     "$WINE" wineboot -i >/dev/null 2>&1 || true
     "$WINESERVER" -w
+    if wine32_installed; then touch "$made_with_wine32"; fi
   fi
   # The panels' texts are set in Times New Roman; Liberation Serif has its metrics.
   if ! grep -q '"Times New Roman"="Liberation Serif"' "$WINEPREFIX/user.reg" 2>/dev/null; then
