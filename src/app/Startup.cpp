@@ -18,6 +18,7 @@
 #include "shared/Settings.h"
 #include "ui/MainPanel.h"
 #include "ui/OnScreenDisplay.h"
+#include "win32/ModalLoops.h"
 #include "ui/VideoSourceDialog.h"
 #include "win32/Handles.h"
 #include "win32/MessageBox.h"
@@ -282,10 +283,19 @@ int RunApplication(HINSTANCE instance, int showCommand) {
   if (!Startup.Accelerators) return 0;
 
   MSG msg = {};
-  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-    if (TranslateAcceleratorA(VideoWindow.Window, Startup.Accelerators, &msg)) continue;
-    // The modeless Video Source dialog needs the loop for its Tab and arrow keys.
+  // A modal loop inside a handler may have swallowed the quit message: the request ends
+  // the loop all the same once that handler returns.
+  while (!QuitRequested() && GetMessageA(&msg, nullptr, 0, 0) > 0) {
     HWND sourceDialog = VideoSourceDialog.Window;
+    // Esc cancels the Video Source dialog, as it does every other dialog, before the
+    // accelerator table can take it for leaving full screen.
+    const bool escapeInSourceDialog = sourceDialog && msg.message == WM_KEYDOWN &&
+                                      msg.wParam == VK_ESCAPE &&
+                                      (msg.hwnd == sourceDialog || IsChild(sourceDialog, msg.hwnd));
+    if (!escapeInSourceDialog &&
+        TranslateAcceleratorA(VideoWindow.Window, Startup.Accelerators, &msg))
+      continue;
+    // The modeless Video Source dialog needs the loop for its Tab and arrow keys.
     if (sourceDialog && IsDialogMessageA(sourceDialog, &msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);

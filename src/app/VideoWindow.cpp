@@ -21,6 +21,7 @@
 #include "ui/TunerPanel.h"
 #include "ui/VideoFormatDialog.h"
 #include "ui/VideoSourceDialog.h"
+#include "win32/ModalLoops.h"
 #include "win32/WindowClass.h"
 #include "win32/WindowMessages.h"
 
@@ -265,7 +266,7 @@ void OnCommand(HWND window, int id) {
 void EndProgram() {
   if (TunerSelected()) AudioMute();
   DisplayRelease();
-  PostQuitMessage(0);
+  RequestQuit();
 }
 
 LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -352,6 +353,8 @@ LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         const POINT p = ScreenPointFromLParam(window, lParam);
         TrackPopupMenu(VideoWindow.ContextMenu, TPM_LEFTALIGN | TPM_RIGHTBUTTON, p.x, p.y, 0,
                        window, nullptr);
+        // The menu's loop may have swallowed a quit that came while it was open.
+        if (QuitRequested()) PostQuitMessage(0);
       }
       return 0;
     case WM_MBUTTONDOWN:

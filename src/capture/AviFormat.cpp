@@ -1,6 +1,7 @@
 #include "capture/AviFormat.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -14,7 +15,6 @@ constexpr uint32_t kAviFlagHasIndex = 0x10;
 constexpr uint32_t kAviFlagTrustChunkType = 0x800;
 constexpr uint32_t kIndexFlagKeyFrame = 0x10;
 constexpr uint32_t kQualityDefault = 0xFFFFFFFF;
-constexpr uint32_t kCaptureEndDeductionMs = 100;
 
 // Frames are gathered into blocks of about this size before they are written: a few
 // large writes instead of three small ones per frame, and a block small enough to be
@@ -189,10 +189,18 @@ uint32_t FrameSequenceDurationMs(uint32_t frames) {
   return static_cast<uint32_t>(uint64_t{frames} * 1000 / 30);
 }
 
-uint32_t VideoCaptureDurationMs(uint32_t startTick, uint32_t stopTick, uint32_t frames) {
-  const uint32_t elapsed = stopTick - startTick;
-  if (elapsed <= kCaptureEndDeductionMs) return frames;
-  return elapsed - kCaptureEndDeductionMs;
+uint32_t VideoCaptureDurationMs(uint64_t firstToLastMicroseconds, uint32_t frames,
+                                double fieldRate) {
+  if (frames == 0) return 0;
+  double ms = 0;
+  if (frames == 1) {
+    ms = fieldRate > 0 ? 1000.0 / fieldRate : 0;
+  } else {
+    ms = static_cast<double>(firstToLastMicroseconds) / 1000.0 * frames / (frames - 1);
+  }
+  const double rounded = std::floor(ms + 0.5);
+  if (rounded < frames) return frames;
+  return rounded >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<uint32_t>(rounded);
 }
 
 bool StdFileSink::Write(const void* data, size_t size) {

@@ -66,9 +66,11 @@ std::array<uint8_t, kAviChunkHeadSize> BuildFrameChunkHead(uint32_t size);
 
 // Frame sequences are recorded at 30 pictures a second: D = N x 1000 / 30.
 uint32_t FrameSequenceDurationMs(uint32_t frames);
-// Video capture: the ticks between start and stop less 100 ms (the key press that ended
-// it). When that is not positive, 1 ms a frame. Tick counts may wrap between the two.
-uint32_t VideoCaptureDurationMs(uint32_t startTick, uint32_t stopTick, uint32_t frames);
+// Video capture takes one picture a field, so N pictures stand for N field periods: the
+// time from the first picture's field to the last one's spans N - 1 of them, and a single
+// picture lasts one period of `fieldRate`. At least 1 ms a frame.
+uint32_t VideoCaptureDurationMs(uint64_t firstToLastMicroseconds, uint32_t frames,
+                                double fieldRate);
 
 // Where the writers put their bytes. Write returns true only when every byte was written.
 class ByteSink {

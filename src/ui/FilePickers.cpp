@@ -7,7 +7,7 @@
 
 #include "playback/VideoPlayer.h"
 #include "win32/MessageBox.h"
-
+#include "win32/ModalLoops.h"
 
 namespace {
 
@@ -42,7 +42,8 @@ bool HasExtension(const char* name, const OPENFILENAMEA& ofn, const char* accept
 // name of the accepted type (true, copied into `result`).
 bool PickFile(HWND owner, const PickerKind& kind, const char* initialName,
               char (&result)[kCaptureNameCapacity]) {
-  for (;;) {
+  // After an Exit the picker is not shown again: the program is on its way out.
+  while (!QuitRequested()) {
     char name[kPickerNameCapacity] = {};
     std::strncpy(name, initialName, kPickerNameCapacity - 1);
     OPENFILENAMEA ofn = {};
@@ -54,14 +55,19 @@ bool PickFile(HWND owner, const PickerKind& kind, const char* initialName,
     ofn.nMaxFile = kPickerNameCapacity;
     ofn.Flags = OFN_HIDEREADONLY;
     ofn.lpstrDefExt = kind.DefaultExtension;
-    const BOOL picked = kind.Save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn);
-    if (!picked) return false;
+    BOOL picked = FALSE;
+    {
+      const ModalScope modal(owner);
+      picked = kind.Save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn);
+    }
+    if (!picked || QuitRequested()) return false;
     if (HasExtension(name, ofn, kind.AcceptedExtension)) {
       std::memcpy(result, name, std::strlen(name) + 1);
       return true;
     }
     ShowProductMessage(owner, kUnsupportedFileTypeMessage, kUnsupportedFileTypeStyle);
   }
+  return false;
 }
 
 bool VideoPickerOpen = false;

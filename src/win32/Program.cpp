@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "win32/ModalLoops.h"
+
 ProgramState Program;
 
 HINSTANCE ProgramInstance() {
@@ -10,5 +12,7 @@ HINSTANCE ProgramInstance() {
 
 void RunModalDialog(int templateId, HWND owner, DLGPROC procedure) {
   InitCommonControls();
+  if (QuitRequested()) return;
+  const ModalScope modal(owner);
   DialogBoxParamA(ProgramInstance(), MAKEINTRESOURCEA(templateId), owner, procedure, 0);
 }

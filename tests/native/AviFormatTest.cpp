@@ -17,6 +17,7 @@
 #include "capture/AviFormat.h"
 #include "capture/PixelKernels.h"
 #include "shared/LittleEndian.h"
+#include "shared/VideoStandards.h"
 
 namespace {
 
@@ -348,20 +349,19 @@ TEST(AviHeader, FrameSequenceRecordsThirtyPicturesASecond) {
   EXPECT_EQ(v.MicroSecPerFrame, 33333u);
 }
 
-TEST(AviHeader, VideoDurationDeductsTheKeyPressAndNeverGoesToZero) {
-  // Five seconds measured: 4.900 s recorded.
-  EXPECT_EQ(VideoCaptureDurationMs(10000, 15000, 294), 4900u);
-  // The tick count wrapping between start and stop.
-  EXPECT_EQ(VideoCaptureDurationMs(0xFFFFFF00u, 0x00000100u, 20), 412u);
-  // 100 ms or less, or a stop before the start: 1 ms a frame instead of 0 or a wrapped value.
-  EXPECT_EQ(VideoCaptureDurationMs(5000, 5100, 6), 6u);
-  EXPECT_EQ(VideoCaptureDurationMs(5000, 5040, 3), 3u);
-  EXPECT_EQ(VideoCaptureDurationMs(5000, 5101, 6), 1u);
-  const auto v = FinishedAviHeaderValues(AviImageFormat::Rgb24, 352, 240, 6,
-                                         VideoCaptureDurationMs(5000, 5100, 6));
-  EXPECT_EQ(v.Scale, 6u);
-  EXPECT_EQ(v.Rate, 6000u);
-  EXPECT_EQ(v.MicroSecPerFrame, 1000u);
+TEST(AviHeader, VideoDurationIsTheRateThePicturesWereTakenAt) {
+  // 46 pictures of a 59.94-field source, 45 field periods from first to last: stored at
+  // the source's rate, not at 69 a second.
+  const uint32_t d = VideoCaptureDurationMs(45 * 1001000 / 60, 46, kFieldRate59_94);
+  EXPECT_EQ(d, 767u);
+  const auto v = FinishedAviHeaderValues(AviImageFormat::Rgb24, 352, 240, 46, d);
+  EXPECT_NEAR(static_cast<double>(v.Rate) / v.Scale, kFieldRate59_94, 0.05);
+  // Five seconds of 50 fields: 250 pictures, 5.000 s.
+  EXPECT_EQ(VideoCaptureDurationMs(249 * 20000, 250, kFieldRate50), 5000u);
+  // One picture lasts one field; a span measured as nothing still gives 1 ms a frame.
+  EXPECT_EQ(VideoCaptureDurationMs(0, 1, kFieldRate50), 20u);
+  EXPECT_EQ(VideoCaptureDurationMs(0, 1, kFieldRate59_94), 17u);
+  EXPECT_EQ(VideoCaptureDurationMs(0, 6, kFieldRate50), 6u);
   // A zero duration handed straight to the header is treated alike.
   const auto z = FinishedAviHeaderValues(AviImageFormat::Yvu9, 352, 240, 4, 0);
   EXPECT_EQ(z.Scale, 4u);

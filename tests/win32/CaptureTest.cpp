@@ -27,10 +27,12 @@
 #include "capture/FrameLimit.h"
 #include "capture/win32/AviConversion.h"
 #include "capture/win32/BoardDriver.h"
+#include "capture/win32/CaptureActivity.h"
 #include "capture/win32/FrameGrab.h"
 #include "capture/win32/SequenceCapture.h"
 #include "capture/win32/StillCapture.h"
 #include "display/win32/DisplayChain.h"
+#include "playback/VideoPlayer.h"
 #include "resource.h"
 #include "shared/Settings.h"
 #include "sim/win32/SimBoardDriver.h"
@@ -65,6 +67,31 @@ uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
 
 void Command(int id) {
   SendMessageA(VideoWindow.Window, WM_COMMAND, id, 0);
+}
+
+// An earlier file that a capture must never lose.
+void WriteEarlierFile(const std::string& name) {
+  if (FILE* f = std::fopen(name.c_str(), "wb")) {
+    std::fputs("earlier capture", f);
+    std::fclose(f);
+  }
+}
+
+std::string Contents(const std::string& name) {
+  const auto bytes = ReadFile(name);
+  return {bytes.begin(), bytes.end()};
+}
+
+// Temporary files a capture left in a folder ("c:\" or a path ending in '\').
+int TemporaryFilesIn(const std::string& folder) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((folder + "lum*.tmp").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return 0;
+  int count = 0;
+  do ++count;
+  while (FindNextFileA(search, &found));
+  FindClose(search);
+  return count;
 }
 
 // The small file system as a Windows directory, or "" when none was given.
@@ -138,11 +165,13 @@ HWND CreateStandInPanel() {
 // Driving the modal Capture Frames dialog from its own message loop.
 
 std::function<void(HWND)> g_dialogScript;
+UINT_PTR g_dialogTimer = 0;
 
 void CALLBACK DialogScriptTimer(HWND, UINT, UINT_PTR id, DWORD) {
   HWND dialog = FindWindowA("#32770", "Capture Frames");
   if (!dialog) return;  // not open yet
   KillTimer(nullptr, id);
+  g_dialogTimer = 0;
   auto script = std::move(g_dialogScript);
   g_dialogScript = nullptr;
   if (script) script(dialog);
@@ -150,8 +179,15 @@ void CALLBACK DialogScriptTimer(HWND, UINT, UINT_PTR id, DWORD) {
 
 void RunFramesDialog(std::function<void(HWND)> script) {
   g_dialogScript = std::move(script);
-  SetTimer(nullptr, 0, 20, DialogScriptTimer);
+  g_dialogTimer = SetTimer(nullptr, 0, 20, DialogScriptTimer);
   Command(ID_FRAMES_KEY);
+}
+
+// A script whose dialog never opened.
+void DropFramesDialogScript() {
+  if (g_dialogTimer) KillTimer(nullptr, g_dialogTimer);
+  g_dialogTimer = 0;
+  g_dialogScript = nullptr;
 }
 
 void Press(HWND dialog, int button) {
@@ -486,8 +522,9 @@ TEST_F(CaptureTest, StillFailuresAreShownAndLeaveNothingBehind) {
     UseDriver(&kSimulatedBoardDriver);
     EXPECT_EQ(BoardDriver.DriverStatusBlock, board.Engine().DriverStatusBlock());
 
-    // The overlay surface is held by someone else.
+    // The overlay surface is held by someone else; an earlier picture of that name stays.
     Messages().clear();
+    WriteEarlierFile("c:\\fail001.bmp");
     DDSURFACEDESC desc = {};
     desc.dwSize = sizeof desc;
     ASSERT_EQ(Display.OverlaySurface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr), DD_OK);
@@ -496,6 +533,8 @@ TEST_F(CaptureTest, StillFailuresAreShownAndLeaveNothingBehind) {
     ASSERT_EQ(Messages().size(), 1u);
     EXPECT_EQ(Messages()[0].text, "Unable to lock overlay surface.");
     EXPECT_EQ(Messages()[0].style, 0x40000u);
+    EXPECT_EQ(Contents("c:\\fail001.bmp"), "earlier capture");
+    DeleteFileA("c:\\fail001.bmp");
     expectUnchanged();
 
     // No such drive.
@@ -516,6 +555,7 @@ TEST_F(CaptureTest, StillOnAFullDiskIsDeletedAndReported) {
   Run(
       [&](SimBoard&) {
         const std::string name = dir + "big001.bmp";
+        WriteEarlierFile(name);
         CaptureOptions.numberedNames = true;
         CaptureOptions.sizeFactor = 5;  // 7.6 MB: more than the small disk holds
         std::strcpy(CaptureOptions.stillFileName, name.c_str());
@@ -523,7 +563,8 @@ TEST_F(CaptureTest, StillOnAFullDiskIsDeletedAndReported) {
         ASSERT_EQ(Messages().size(), 1u);
         EXPECT_EQ(Messages()[0].text, "Unable to write file.\n(" + name + ")");
         EXPECT_EQ(Messages()[0].style, 0x40010u);
-        EXPECT_FALSE(Exists(name.c_str()));
+        EXPECT_EQ(Contents(name), "earlier capture");
+        EXPECT_EQ(TemporaryFilesIn(dir), 0);
         EXPECT_EQ(CaptureOptions.stillFileName, name);
         EXPECT_EQ(CaptureOptions.nameCounter, 1u);
 
@@ -573,8 +614,9 @@ TEST_F(CaptureTest, VideoCaptureRecordsEveryField) {
 
       bool minimisedDuringCapture = false;
       uint64_t renderedAtKey = 0;
+      // Short, as a short capture shows a wrongly stored rate most plainly.
       std::thread key([&] {
-        Sleep(2000);
+        Sleep(700);
         minimisedDuringCapture = IsIconic(panel) != FALSE;
         renderedAtKey = board.Engine().Stats().rendered;
         PostMessageA(VideoWindow.Window, WM_KEYDOWN, 'A', 0);
@@ -589,7 +631,7 @@ TEST_F(CaptureTest, VideoCaptureRecordsEveryField) {
       key.join();
       EXPECT_TRUE(minimisedDuringCapture);
       EXPECT_FALSE(IsIconic(panel));
-      EXPECT_GT(took, 1900u);
+      EXPECT_GT(took, 600u);
 
       const AviFacts avi = ReadAvi(CaptureOptions.aviFileName);
       ASSERT_GT(avi.frames, 0u);
@@ -600,10 +642,10 @@ TEST_F(CaptureTest, VideoCaptureRecordsEveryField) {
       EXPECT_EQ(avi.size, 224 + avi.frames * (s + 8) + 8 + 16 * avi.frames);
       EXPECT_EQ(avi.compression, format ? kFourccYvu9 : 0u);
       // One picture per field: never a field twice, and a busy machine makes the capture
-      // miss at most half of the fields delivered. The capture ran for the header's
-      // duration plus the 100 ms taken off at the end.
+      // miss at most half of the fields delivered. The stored rate is the one the
+      // pictures were taken at: at most the field rate (a missed field lowers it).
       const uint64_t fieldsToKey = renderedAtKey - statsBefore.rendered;
-      const double seconds = (avi.scale + 100) / 1000.0;
+      const double seconds = avi.scale / 1000.0;
       std::printf(
           "report: video capture, format %d: %u frames in %.3f s (%.3f frames/s), %llu fields "
           "delivered until the key\n",
@@ -611,6 +653,7 @@ TEST_F(CaptureTest, VideoCaptureRecordsEveryField) {
           static_cast<unsigned long long>(fieldsToKey));
       EXPECT_LE(avi.frames, fields + 1);
       EXPECT_GE(avi.frames * 2, fieldsToKey);
+      EXPECT_LE(avi.frames / seconds, 60000.0 / 1001.0 * 1.1);
 
       ASSERT_EQ(Messages().size(), 1u);
       char summary[96];
@@ -629,14 +672,13 @@ TEST_F(CaptureTest, VideoCaptureEndedAtOnceOrAbandoned) {
   Run([](SimBoard&) {
     Panels.MainPanel = CreateStandInPanel();
     std::strcpy(CaptureOptions.aviFileName, "c:\\video_none.avi");
-    if (FILE* f = std::fopen(CaptureOptions.aviFileName, "wb")) std::fclose(f);
+    WriteEarlierFile(CaptureOptions.aviFileName);
 
     // A key already waiting: nothing captured, nothing converted, nothing announced, and
-    // the earlier file of that name is gone.
+    // the earlier file of that name is kept, as by every capture below that fails.
     PostMessageA(VideoWindow.Window, WM_KEYDOWN, 'A', 0);
     EXPECT_EQ(CaptureVideo(), 1);
     EXPECT_TRUE(Messages().empty());
-    EXPECT_FALSE(Exists(CaptureOptions.aviFileName));
     EXPECT_FALSE(Exists(kRawCaptureFileName));
     EXPECT_TRUE(g_panelMessages.empty());
     EXPECT_FALSE(IsIconic(Panels.MainPanel));
@@ -648,7 +690,6 @@ TEST_F(CaptureTest, VideoCaptureEndedAtOnceOrAbandoned) {
     EXPECT_EQ(Messages()[0].text, "Fail to wait for VSYNC.");
     EXPECT_EQ(Messages()[0].style, 0x40010u);
     EXPECT_FALSE(Exists(kRawCaptureFileName));
-    EXPECT_FALSE(Exists(CaptureOptions.aviFileName));
     EXPECT_TRUE(IsIconic(Panels.MainPanel));
     EXPECT_EQ(SequenceCapture.Notice, nullptr);
     UseDriver(nullptr);
@@ -677,7 +718,10 @@ TEST_F(CaptureTest, VideoCaptureEndedAtOnceOrAbandoned) {
     ASSERT_EQ(Messages().size(), 1u);
     EXPECT_EQ(Messages()[0].text, "Unsupported image format.");
     EXPECT_FALSE(Exists(kRawCaptureFileName));
-    EXPECT_FALSE(Exists(CaptureOptions.aviFileName));
+    EXPECT_TRUE(g_panelMessages.empty());
+    EXPECT_EQ(Contents(CaptureOptions.aviFileName), "earlier capture");
+    EXPECT_EQ(TemporaryFilesIn("c:\\"), 0);
+    DeleteFileA(CaptureOptions.aviFileName);
   });
 }
 
@@ -699,11 +743,22 @@ TEST_F(CaptureTest, FrameSequenceOfSevenPictures) {
           for (int i = 1; i <= 7; ++i) {
             Press(dialog, IDC_CAPTURE);
             EXPECT_EQ(ShownCount(dialog), i);
+            // One capture at a time: the other capture commands do nothing meanwhile.
+            if (i == 3) {
+              EXPECT_TRUE(CaptureInProgress());
+              Command(ID_CAPTURE_VIDEO);
+              Command(ID_FRAMES_KEY);
+              Command(ID_CAPTURE_FRAME);
+              EXPECT_TRUE(Messages().empty());
+              EXPECT_EQ(ShownCount(dialog), 3);
+              EXPECT_TRUE(IsWindow(dialog));
+            }
           }
           EXPECT_TRUE(Exists(kRawCaptureFileName));
           Press(dialog, IDC_DONE);
         });
         EXPECT_TRUE(minimised);
+        EXPECT_FALSE(CaptureInProgress());
         EXPECT_FALSE(style & WS_SYSMENU);  // no close box
         EXPECT_FALSE(IsIconic(panel));
         EXPECT_TRUE(Messages().empty());
@@ -718,12 +773,15 @@ TEST_F(CaptureTest, FrameSequenceOfSevenPictures) {
         EXPECT_EQ(avi.height, 288u);
         EXPECT_EQ(avi.size, 224 + 7 * (352 * 288 * 3 + 8) + 8 + 16 * 7u);
 
-        // Done at once: nothing converted or announced, the raw file still goes.
+        // Done at once: nothing converted or announced, the raw file still goes and the
+        // earlier file of that name stays.
         g_panelMessages.clear();
         std::strcpy(CaptureOptions.aviFileName, "c:\\frames0.avi");
+        WriteEarlierFile(CaptureOptions.aviFileName);
         RunFramesDialog([](HWND dialog) { Press(dialog, IDC_DONE); });
         EXPECT_FALSE(Exists(kRawCaptureFileName));
-        EXPECT_FALSE(Exists(CaptureOptions.aviFileName));
+        EXPECT_EQ(Contents(CaptureOptions.aviFileName), "earlier capture");
+        DeleteFileA(CaptureOptions.aviFileName);
         EXPECT_TRUE(g_panelMessages.empty());
         EXPECT_FALSE(IsIconic(panel));
       },
@@ -781,15 +839,15 @@ TEST_F(CaptureTest, FrameSequenceStopsAtTheLimitAndAtAFailedWrite) {
       CaptureOptions.aviFormat = 7;
       Press(dialog, IDC_DONE);
     });
-    // The main panel is still told of the capture, and finds no clip to open.
-    ASSERT_EQ(Messages().size(), 4u);
+    // Nothing was written: the earlier clip of that name stays, and the main panel is not
+    // told of a capture.
+    ASSERT_EQ(Messages().size(), 3u);
     EXPECT_EQ(Messages()[0].text, "Fail to wait for VSYNC for capture frames.");
     EXPECT_EQ(Messages()[1].text, "Unable to lock overlay surface for capture frames.");
     EXPECT_EQ(Messages()[2].text, "Unsupported image format for capture frames.");
     for (size_t i = 0; i < 3; ++i) EXPECT_EQ(Messages()[i].style, 0x40010u);
-    EXPECT_EQ(Messages()[3].text, std::string("Unable to open ") + CaptureOptions.aviFileName);
     EXPECT_FALSE(Exists(kRawCaptureFileName));
-    EXPECT_FALSE(Exists(CaptureOptions.aviFileName));
+    EXPECT_EQ(ReadAvi(CaptureOptions.aviFileName).frames, 3u);
   });
 }
 
@@ -864,19 +922,45 @@ TEST_F(CaptureTest, EveryRowOfEveryCaptureIsVideo) {
   }
 }
 
-TEST_F(CaptureTest, AFormatThatCannotBeWrittenKeepsTheFileOfThatName) {
-  std::strcpy(CaptureOptions.aviFileName, "c:\\keep.avi");
-  for (const int format : {7, 0}) {
-    SCOPED_TRACE(format);
-    if (FILE* f = std::fopen(CaptureOptions.aviFileName, "wb")) {
-      std::fputs("earlier capture", f);
-      std::fclose(f);
+TEST_F(CaptureTest, ATargetThatCannotBeWrittenIsRefusedBeforeRecording) {
+  Run([](SimBoard&) {
+    HWND panel = CreateStandInPanel();
+    Panels.MainPanel = panel;
+    CreateDirectoryA("c:\\a_folder.avi", nullptr);
+    for (const char* name : {"q:\\nowhere\\video.avi", "c:\\a_folder.avi"}) {
+      SCOPED_TRACE(name);
+      std::strcpy(CaptureOptions.aviFileName, name);
+      const std::string told = std::string("Unable to create file.\n(") + name + ")";
+
+      // Video: one message, before anything is recorded or minimised.
+      Messages().clear();
+      PostMessageA(VideoWindow.Window, WM_KEYDOWN, 'A', 0);  // would end a capture at once
+      EXPECT_EQ(CaptureVideo(), 0);
+      MSG key;
+      EXPECT_TRUE(PeekMessageA(&key, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE));
+      ASSERT_EQ(Messages().size(), 1u);
+      EXPECT_EQ(Messages()[0].text, told);
+      EXPECT_EQ(Messages()[0].style, 0x40010u);
+      EXPECT_FALSE(IsIconic(panel));
+
+      // Frames: the same message, and the dialog never opens.
+      Messages().clear();
+      bool opened = false;
+      RunFramesDialog([&](HWND dialog) {
+        opened = true;
+        Press(dialog, IDC_DONE);
+      });
+      Pump(100);
+      DropFramesDialogScript();
+      EXPECT_FALSE(opened);
+      ASSERT_EQ(Messages().size(), 1u);
+      EXPECT_EQ(Messages()[0].text, told);
+      EXPECT_FALSE(Exists(kRawCaptureFileName));
+      EXPECT_TRUE(g_panelMessages.empty());
+      EXPECT_FALSE(CaptureInProgress());
     }
-    CaptureOptions.aviFormat = format;
-    ComputeFrameLimit();
-    // Only a capture that will write the file clears the way for it.
-    EXPECT_EQ(Exists(CaptureOptions.aviFileName), format == 7);
-  }
+    RemoveDirectoryA("c:\\a_folder.avi");
+  });
 }
 
 TEST_F(CaptureTest, FrameLimitMeasuresTheDriveTheAviGoesTo) {
@@ -906,6 +990,20 @@ TEST_F(CaptureTest, FrameLimitMeasuresTheDriveTheAviGoesTo) {
     EXPECT_EQ(Messages()[0].text, "You don't have sufficient disk space to capture frames.");
     // Every picture the limit let through fits in the finished file.
     EXPECT_EQ(ReadAvi(name.c_str()).frames, limit);
+    CloseVideo(VideoWindow.Window);  // the main panel opened the new clip
+    DeleteFileA(name.c_str());
+
+    // Video that no key ends stops at the limit, and its summary says why.
+    Messages().clear();
+    EXPECT_EQ(CaptureVideo(), 1);
+    EXPECT_EQ(ReadAvi(name.c_str()).frames, limit);
+    ASSERT_EQ(Messages().size(), 1u);
+    const std::string& summary = Messages()[0].text;
+    EXPECT_EQ(summary.rfind("Captured " + std::to_string(limit) + " frames, ", 0), 0u) << summary;
+    EXPECT_NE(summary.find("seconds.\n\nThe capture ended because the disk is nearly full."),
+              std::string::npos)
+        << summary;
+    CloseVideo(VideoWindow.Window);
     DeleteFileA(name.c_str());
   });
 }
@@ -972,12 +1070,15 @@ TEST_F(CaptureTest, ConversionOntoAFullDiskLeavesNoAvi) {
   Run([&](SimBoard&) {
     const std::string name = dir + "toobig.avi";
     std::strcpy(CaptureOptions.aviFileName, name.c_str());
+    WriteEarlierFile(name);
     WriteRawFile(40);  // 10 MB of RGB frames: more than the small disk holds
     EXPECT_EQ(ConvertRawToAvi(0, {40, 352, 240}, 1000), 0);
     ASSERT_EQ(Messages().size(), 1u);
     EXPECT_EQ(Messages()[0].text, "Unable to write file.\n(" + name + ")");
     EXPECT_EQ(Messages()[0].style, 0x40000u);
-    EXPECT_FALSE(Exists(name.c_str()));
+    EXPECT_EQ(Contents(name), "earlier capture");
+    EXPECT_EQ(TemporaryFilesIn(dir), 0);
+    DeleteFileA(name.c_str());
     EXPECT_TRUE(Exists(kRawCaptureFileName));
     DeleteFileA(kRawCaptureFileName);
   });

@@ -19,6 +19,7 @@
 #include "ui/TunerPanel.h"
 #include "ui/VideoSourceDialog.h"
 #include "win32/MessageBox.h"
+#include "win32/ModalLoops.h"
 #include "win32/Program.h"
 #include "win32/ViewState.h"
 
@@ -97,6 +98,7 @@ void ResetProgramState() {
   VideoWindow = VideoWindowState{};
   VideoWindowInput = VideoWindowInputState{};
   Panels = PanelHandles{};
+  ResetQuitRequest();
   ReleaseSkinPalette(MainPanelSkin);
   MainPanel = MainPanelState{};
   MainPanelSkin.PressedId = -1;
@@ -116,8 +118,10 @@ int RunProgram(std::function<void()> inLoop) {
   // A thread timer fires only from inside a message loop, i.e. once start-up reached it.
   g_inLoopStarted = false;
   g_inLoopTimer = SetTimer(nullptr, 0, 10, InLoopTimer);
+  ResetQuitRequest();
   const int code = RunApplication(GetModuleHandleA(nullptr), SW_SHOWNORMAL);
   g_inLoop = nullptr;
+  ResetQuitRequest();
   return code;
 }
 

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "capture/CaptureNames.h"
+#include "capture/win32/ReplacingFile.h"
 #include "capture/win32/StillCapture.h"
 #include "win32/Handles.h"
 #include "win32/MessageBox.h"
@@ -71,10 +72,10 @@ int ConvertRawToAvi(int format, const RawCaptureShape& shape, uint32_t durationM
     return 0;
   }
   SetFilePointer(raw.Get(), kRawFirstFrameOffset, nullptr, FILE_BEGIN);
-  FileHandle avi(CreateFileA(
-      aviName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-      FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!avi.Valid()) {
+  // Written beside aviFileName and moved onto it when complete: an earlier file of that
+  // name survives every failure of the pass.
+  ReplacingFile avi;
+  if (!avi.Create(aviName, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN)) {
     raw.Close();
     ShowCaptureMessageWithName(kCreateFileMessage, aviName, kCaptureErrorStyle);
     return 0;
@@ -94,14 +95,13 @@ int ConvertRawToAvi(int format, const RawCaptureShape& shape, uint32_t durationM
   };
 
   HandleSource source(raw.Get());
-  HandleSink sink(avi.Get());
+  HandleSink sink(avi.Handle());
   AviConversionResult result = ConvertRawToAvi(source, sink, job);
-  if (!avi.Close() && result == AviConversionResult::Ok) result = AviConversionResult::WriteFailed;
+  if (result == AviConversionResult::Ok && !avi.Commit()) result = AviConversionResult::WriteFailed;
+  avi.Discard();
   raw.Close();
   if (result == AviConversionResult::Ok) return 1;
 
-  // No partial AVI survives a failed pass.
-  DeleteFileA(aviName);
   switch (result) {
     case AviConversionResult::RawBufferFailed:
       Say(kRawBufferMessage, kCaptureNoticeStyle);

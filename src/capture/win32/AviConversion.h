@@ -35,8 +35,8 @@ void ShowConversionProgress(uint32_t frames);
 void CloseConversionProgress();
 
 // Reads kRawCaptureFileName, writes aviFileName in `format` (0 or 1) with a duration of
-// `durationMs`. 1 on success; 0 after the message, with no file left under aviFileName.
-// The raw file stays for the caller.
+// `durationMs`. 1 on success; 0 after the message, with aviFileName as it was before (an
+// earlier file of that name kept). The raw file stays for the caller.
 int ConvertRawToAvi(int format, const RawCaptureShape& shape, uint32_t durationMs);
 
 // ByteSink and ByteSource over file handles the caller owns.

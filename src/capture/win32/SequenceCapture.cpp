@@ -8,12 +8,17 @@
 #include "capture/AviFormat.h"
 #include "capture/CaptureNames.h"
 #include "capture/win32/AviConversion.h"
+#include "capture/win32/CaptureActivity.h"
 #include "capture/win32/FrameGrab.h"
+#include "capture/win32/ReplacingFile.h"
 #include "capture/win32/StillCapture.h"
 #include "display/win32/OverlayPlacement.h"
 #include "playback/VideoPlayer.h"
+#include "shared/Settings.h"
+#include "shared/VideoStandards.h"
 #include "win32/Handles.h"
 #include "win32/MessageBox.h"
+#include "win32/ModalLoops.h"
 #include "win32/Program.h"
 #include "win32/ViewState.h"
 #include "win32/WindowMessages.h"
@@ -32,6 +37,24 @@ void MinimiseMainPanel() {
 
 void RestoreMainPanel() {
   if (Panels.MainPanel) ShowWindow(Panels.MainPanel, SW_RESTORE);
+}
+
+// A capture whose AVI could not be written records nothing: the name and a file beside it
+// are tried before the first picture, and the user is told at once.
+bool AviTargetWritable() {
+  // The player may hold the very file the capture will replace: it lets go first.
+  CloseVideo(VideoWindow.Window);
+  ReplacingFile probe;
+  if (probe.Create(CaptureOptions.aviFileName, FILE_ATTRIBUTE_NORMAL)) return true;
+  ShowCaptureMessageWithName(kCreateFileMessage, CaptureOptions.aviFileName, kCaptureErrorStyle);
+  return false;
+}
+
+uint64_t Microseconds() {
+  LARGE_INTEGER now, frequency;
+  QueryPerformanceCounter(&now);
+  QueryPerformanceFrequency(&frequency);
+  return static_cast<uint64_t>(now.QuadPart) * 1000000 / static_cast<uint64_t>(frequency.QuadPart);
 }
 
 // The directory a file lands in: its free space is what the file can use.
@@ -164,6 +187,11 @@ INT_PTR CALLBACK CaptureFramesProc(HWND dialog, UINT message, WPARAM wParam, LPA
           return TRUE;
       }
       return FALSE;
+    case WM_CLOSE:
+      // The dialog has no close box: this is the program closing its dialogs on the way
+      // out, and the pictures taken so far are kept as Done keeps them.
+      SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(kDoneButtonId, BN_CLICKED), 0);
+      return TRUE;
   }
   return FALSE;
 }
@@ -172,12 +200,10 @@ INT_PTR CALLBACK CaptureFramesProc(HWND dialog, UINT message, WPARAM wParam, LPA
 
 int ComputeFrameLimit() {
   const char* aviName = CaptureOptions.aviFileName;
-  // The player may hold the very file about to be replaced: it lets go first, or the
-  // old clip would survive a capture that writes nothing.
+  // The player may hold the very file the capture will replace: it lets go first. The
+  // file itself stays until a finished capture takes its place.
   CloseVideo(VideoWindow.Window);
   SetCurrentDirectoryA(aviName);
-  // A capture that cannot be converted must not cost the file already under that name.
-  if (CaptureOptions.aviFormat == 0 || CaptureOptions.aviFormat == 1) DeleteFileA(aviName);
 
   const std::string rawDirectory = DirectoryOf(kRawCaptureFileName);
   const std::string aviDirectory = DirectoryOf(aviName);
@@ -188,30 +214,43 @@ int ComputeFrameLimit() {
   // the same free space to the byte says so.
   space.SameDrive = _stricmp(VolumeOf(rawDirectory).c_str(), VolumeOf(aviDirectory).c_str()) == 0 ||
                     (space.RawDrive && space.RawDrive == space.AviDrive);
-  SequenceCapture.FrameLimit =
-      ::ComputeFrameLimit(CaptureOptions.aviFormat, static_cast<uint32_t>(VideoWindow.PictureWidth),
-                          static_cast<uint32_t>(VideoWindow.PictureHeight), space);
+  const auto width = static_cast<uint32_t>(VideoWindow.PictureWidth);
+  const auto height = static_cast<uint32_t>(VideoWindow.PictureHeight);
+  SequenceCapture.FrameLimit = ::ComputeFrameLimit(CaptureOptions.aviFormat, width, height, space);
+  SequenceCapture.LimitIsFileSize =
+      SequenceCapture.FrameLimit == FrameLimitForFileSize(CaptureOptions.aviFormat, width, height);
   return space.RawDrive && space.AviDrive ? 1 : 0;
 }
 
 int CaptureFrames() {
+  if (CaptureInProgress()) return 1;
+  const CaptureActivity running;
+  if (!AviTargetWritable()) return 1;
   SequenceCapture.Frames = 0;
   HWND owner = Panels.MainPanel ? Panels.MainPanel : VideoWindow.Window;
-  const INT_PTR done = DialogBoxParamA(ProgramInstance(), MAKEINTRESOURCEA(kCaptureFramesDialogId),
-                                       owner, CaptureFramesProc, 0);
+  INT_PTR done = 0;
+  {
+    const ModalScope modal(owner);
+    done = DialogBoxParamA(ProgramInstance(), MAKEINTRESOURCEA(kCaptureFramesDialogId), owner,
+                           CaptureFramesProc, 0);
+  }
   // The dialog could not open its raw file or buffer: already reported and cleaned up,
   // and the main panel stays down.
   if (done != 1) return 1;
-  if (SequenceCapture.Frames > 0) {
-    ConvertCapture(FrameSequenceDurationMs(SequenceCapture.Frames), kFramesFormatMessage);
+  // The main panel opens the new clip; a failed conversion left the earlier file of that
+  // name, which is no capture of this run.
+  if (SequenceCapture.Frames > 0 &&
+      ConvertCapture(FrameSequenceDurationMs(SequenceCapture.Frames), kFramesFormatMessage))
     AnnounceCapturedVideo();
-  }
   DeleteFileA(kRawCaptureFileName);
   RestoreMainPanel();
   return 1;
 }
 
 int CaptureVideo() {
+  if (CaptureInProgress()) return 0;
+  const CaptureActivity running;
+  if (!AviTargetWritable()) return 0;
   MinimiseMainPanel();
   PaintColorKey();
   ComputeFrameLimit();
@@ -231,24 +270,31 @@ int CaptureVideo() {
                                               VideoWindow.Window, nullptr, 0);
   // Nothing is dispatched while capturing, so the notice is painted once, now.
   if (SequenceCapture.Notice) UpdateWindow(SequenceCapture.Notice);
-  const DWORD start = GetTickCount();
+  // When the first and the last picture's fields came: the pictures were taken at the
+  // rate between them.
+  uint64_t firstField = 0, lastField = 0;
+  bool limitReached = false;
 
   const char* abandoned = nullptr;
   for (;;) {
     MSG key;
     if (PeekMessageA(&key, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE)) break;
-    if (SequenceCapture.Frames >= SequenceCapture.FrameLimit) break;
+    if (SequenceCapture.Frames >= SequenceCapture.FrameLimit) {
+      limitReached = true;
+      break;
+    }
     if (!WaitForVsync()) {
       abandoned = kVsyncTimeoutMessage;
       break;
     }
+    lastField = Microseconds();
+    if (SequenceCapture.Frames == 0) firstField = lastField;
     if (FAILED(GrabFrame(SequenceCapture.Picture, kGrabLockFlags, FirstPictureRow()))) {
       abandoned = kLockFailedMessage;
       break;
     }
     AppendPicture();
   }
-  const DWORD end = GetTickCount();
 
   if (SequenceCapture.Notice) DestroyWindow(SequenceCapture.Notice);
   SequenceCapture.Notice = nullptr;
@@ -262,18 +308,29 @@ int CaptureVideo() {
   PaintColorKey();
 
   const uint32_t frames = SequenceCapture.Frames;
+  bool converted = false;
+  // A disk too full for one picture ends the capture before it starts: that is said too.
+  if (frames == 0 && limitReached)
+    Say(VideoWindow.Window, kVideoDiskSpaceMessage, kCaptureErrorStyle);
   if (frames > 0) {
-    // The key press that ended the capture came about 100 ms after its last picture.
-    const uint32_t durationMs = VideoCaptureDurationMs(start, end, frames);
-    if (ConvertCapture(durationMs, kVideoFormatMessage)) {
-      char text[96];
+    const uint32_t durationMs = VideoCaptureDurationMs(
+        lastField - firstField, frames, FieldRateForStandard(Settings.VideoStandard));
+    converted = ConvertCapture(durationMs, kVideoFormatMessage) != 0;
+    if (converted) {
+      char text[192];
       std::snprintf(text, sizeof text, kVideoSummaryMessage, static_cast<int>(frames),
                     durationMs / 1000.0);
+      if (limitReached) {
+        std::strncat(
+            text,
+            SequenceCapture.LimitIsFileSize ? kVideoFileSizeEndMessage : kVideoDiskSpaceEndMessage,
+            sizeof text - std::strlen(text) - 1);
+      }
       Say(VideoWindow.Window, text, kCaptureSummaryStyle);
     }
   }
   DeleteFileA(kRawCaptureFileName);
   RestoreMainPanel();
-  if (frames > 0) AnnounceCapturedVideo();
+  if (converted) AnnounceCapturedVideo();
   return 1;
 }

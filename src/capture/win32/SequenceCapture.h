@@ -27,24 +27,33 @@ inline constexpr char kFramesFormatMessage[] = "Unsupported image format for cap
 inline constexpr char kVideoMemoryMessage[] = "Unable to allocate memory for lpUYVY.";
 inline constexpr char kVideoFormatMessage[] = "Unsupported image format.";
 inline constexpr char kVideoSummaryMessage[] = "Captured %d frames, %.3f seconds.";
+inline constexpr char kVideoDiskSpaceMessage[] =
+    "You don't have sufficient disk space to capture video.";
+// Added to the summary when the frame limit, not a key, ended the capture.
+inline constexpr char kVideoDiskSpaceEndMessage[] =
+    "\n\nThe capture ended because the disk is nearly full.";
+inline constexpr char kVideoFileSizeEndMessage[] =
+    "\n\nThe capture ended because the file reached its largest size.";
 
 struct SequenceCaptureState {
   HANDLE RawFile = INVALID_HANDLE_VALUE;
   uint8_t* Picture = nullptr;  // one raw picture, GlobalAlloc'd
   uint32_t Frames = 0;         // N
   uint32_t FrameLimit = kNoFrameLimit;
-  uint32_t Width = 0;  // the pictures' geometry, fixed when the raw file is created
+  bool LimitIsFileSize = false;  // the limit is the largest file's, not the free space's
+  uint32_t Width = 0;            // the pictures' geometry, fixed when the raw file is created
   uint32_t Height = 0;
   HWND Notice = nullptr;  // the video capture notice while it shows
 };
 extern SequenceCaptureState SequenceCapture;
 
 // Sets SequenceCapture.FrameLimit from the free space of the drives the capture writes
-// (the raw file's and aviFileName's), after deleting any earlier aviFileName. 1 when
-// the space could be read.
+// (the raw file's and aviFileName's). 1 when the space could be read.
 int ComputeFrameLimit();
 
-// Runs the Capture Frames dialog modally; returns 1.
+// Runs the Capture Frames dialog modally; returns 1. Nothing happens while another
+// capture runs; the dialog does not open when aviFileName cannot be written.
 int CaptureFrames();
-// 1 when a capture ran to its end (even if its conversion failed), 0 when abandoned.
+// 1 when a capture ran to its end (even if its conversion failed), 0 when abandoned,
+// refused while another capture runs, or when aviFileName cannot be written.
 int CaptureVideo();

@@ -5,7 +5,9 @@
 
 #include "capture/BmpFormat.h"
 #include "capture/PixelKernels.h"
+#include "capture/win32/CaptureActivity.h"
 #include "capture/win32/FrameGrab.h"
+#include "capture/win32/ReplacingFile.h"
 #include "hw/Decoder.h"
 #include "shared/Settings.h"
 #include "win32/Handles.h"
@@ -47,17 +49,16 @@ int PlaceOnClipboard(const std::array<uint8_t, kBmpHeadersSize>& headers, const 
 int WriteStillFile(const std::array<uint8_t, kBmpHeadersSize>& headers, const uint8_t* bgr,
                    size_t pixelBytes) {
   const char* name = CaptureOptions.stillFileName;
-  FileHandle file(CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!file.Valid()) {
+  ReplacingFile file;
+  if (!file.Create(name, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN)) {
     ShowCaptureMessageWithName(kCreateFileMessage, name, kCaptureErrorStyle);
     return 0;
   }
-  // A short or failed write must not pass for a picture: the partial file goes.
-  const bool written =
-      file.WriteAll(headers.data(), headers.size()) && file.WriteAll(bgr, pixelBytes);
-  if (!file.Close() || !written) {
-    DeleteFileA(name);
+  // A short or failed write must not pass for a picture, nor cost the earlier one.
+  const bool written = WriteToFile(file.Handle(), headers.data(), headers.size()) &&
+                       WriteToFile(file.Handle(), bgr, pixelBytes);
+  if (!written || !file.Commit()) {
+    file.Discard();
     ShowCaptureMessageWithName(kWriteFileMessage, name, kCaptureErrorStyle);
     return 0;
   }
@@ -73,6 +74,8 @@ void ShowCaptureMessageWithName(const char* format, const char* name, UINT style
 }
 
 int CaptureStill() {
+  if (CaptureInProgress()) return 0;
+  const CaptureActivity running;
   const int width = VideoWindow.PictureWidth;
   const int height = VideoWindow.PictureHeight;
   const StillSize still =

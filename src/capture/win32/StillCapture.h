@@ -37,8 +37,8 @@ inline constexpr char kClipboardBitmapMessage[] = "Unable to copy the picture to
 inline constexpr char kCreateFileMessage[] = "Unable to create file.\n(%s)";
 inline constexpr char kWriteFileMessage[] = "Unable to write file.\n(%s)";
 
-// 1 on success; 0 after the failure has been shown, with no file left and the options
-// unchanged.
+// 1 on success; 0 after the failure has been shown, with an earlier file of that name
+// kept and the options unchanged, or at once while another capture runs.
 int CaptureStill();
 
 // Shows a capture message built from `format` and one name.

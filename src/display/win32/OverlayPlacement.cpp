@@ -11,6 +11,7 @@
 #include "playback/VideoPlayer.h"
 #include "shared/Settings.h"
 #include "win32/MessageBox.h"
+#include "win32/ModalLoops.h"
 #include "win32/ViewState.h"
 #include "win32/WindowMessages.h"
 
@@ -99,7 +100,7 @@ void StartLiveVideo(HWND videoWindow) {
     ShowWindow(videoWindow, SW_HIDE);
     ShowProductMessage(videoWindow, kNoVideoPortMessage, kVideoPortFailureStyle);
     DisplayRelease();
-    PostQuitMessage(0);
+    RequestQuit();
     return;
   }
   if (StartVideoPort()) return;
@@ -107,7 +108,7 @@ void StartLiveVideo(HWND videoWindow) {
     ShowWindow(videoWindow, SW_HIDE);
     ShowProductMessage(videoWindow, kNoLiveVideoMessage, kNoLiveVideoStyle);
     DisplayRelease();
-    PostQuitMessage(0);
+    RequestQuit();
     return;
   }
   // The program stays, without live video and without the refresh tick.
@@ -309,7 +310,7 @@ void OverlayTick() {
       if (Settings.VideoConnector == static_cast<int32_t>(kConnectorTuner)) AudioMute();
       ShowWindow(VideoWindow.Window, SW_HIDE);
       ShowProductMessage(nullptr, kNoLiveVideoMessage, kNoLiveVideoStyle);
-      PostQuitMessage(0);
+      RequestQuit();
       return;
     }
     // StartVideoPort has put the timer back to the normal tick.
