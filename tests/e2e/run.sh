@@ -494,6 +494,7 @@ ctl command QUENDALUMETRA 40004 >/dev/null
 check "exit code 0" test "$(wait_rc dialogs 15)" = 0
 
 source "$root/tests/e2e/playback.sh"
+source "$root/tests/e2e/modal.sh"
 
 echo "-- the test card's frame at every edge"
 # The share of a rectangle's pixels that are white: the frame, not the bars (75%), the
