@@ -15,6 +15,7 @@
 #include "shared/Settings.h"
 #include "shared/VideoStandards.h"
 #include "ui/FilePickers.h"
+#include "win32/MessageBox.h"
 #include "win32/Program.h"
 #include "win32/ViewState.h"
 
@@ -155,6 +156,12 @@ INT_PTR CALLBACK SetCaptureFileDialog(HWND dialog, UINT message, WPARAM wParam, 
       Open(dialog);
       return TRUE;
     case WM_COMMAND:
+      // A name typed or pasted past what the field holds is cut there, its extension
+      // first: the user is told instead of finding a file without one.
+      if (HIWORD(wParam) == EN_MAXTEXT) {
+        ShowProductMessage(dialog, kNameTooLongMessage, kNameTooLongStyle);
+        return TRUE;
+      }
       switch (LOWORD(wParam)) {
         case IDC_TO_CLIPBOARD:
           EnableFileControls(dialog, false);

@@ -5,6 +5,10 @@
 
 #include <windows.h>
 
+// A name typed or pasted beyond the 254 characters a name field holds.
+inline constexpr char kNameTooLongMessage[] = "The file name is too long.";
+inline constexpr UINT kNameTooLongStyle = MB_TOPMOST | MB_ICONHAND;
+
 // Modal, owned by the main panel; returns when the dialog ends.
 void ShowSetCaptureFileDialog();
 INT_PTR CALLBACK SetCaptureFileDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -792,12 +792,16 @@ TEST_F(CaptureTest, FrameSequenceStopsAtTheLimitAndAtAFailedWrite) {
   Run([](SimBoard&) {
     std::strcpy(CaptureOptions.aviFileName, "c:\\frames_limit.avi");
 
-    // The limit as free space would set it: the third Capture is refused.
+    // The limit as free space would set it: the third Capture is refused, once; Capture
+    // is greyed and a key held on it says nothing more.
     RunFramesDialog([](HWND dialog) {
       EXPECT_NE(SequenceCapture.FrameLimit, 0u);
       SequenceCapture.FrameLimit = 2;
       for (int i = 0; i < 3; ++i) Press(dialog, IDC_CAPTURE);
       EXPECT_EQ(ShownCount(dialog), 2);
+      EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_CAPTURE)));
+      MSG enter = {dialog, WM_KEYDOWN, VK_RETURN, 0};
+      for (int i = 0; i < 3; ++i) IsDialogMessageA(dialog, &enter);
       Press(dialog, IDC_DONE);
     });
     ASSERT_EQ(Messages().size(), 1u);

@@ -265,6 +265,25 @@ TEST(SetCaptureFileDialog, A288RowStandardListsItsSizesAndLongNamesAreNotNumbere
         EXPECT_EQ(std::string(CaptureOptions.stillFileName),
                   "c:\\" + std::string(244, 'n') + "001.bmp");
         EXPECT_EQ(std::strlen(CaptureOptions.stillFileName), 254u);
+
+        // A longer name pasted into either field is cut at its end, extension first,
+        // and the user is told so each time.
+        RecordedMessages().clear();
+        const std::string tooLong = "c:\\" + std::string(252, 'p') + ".avi";
+        WithSetCaptureFile([&](HWND dialog) {
+          for (const int field : {IDC_STILL_NAME, IDC_AVI_NAME}) {
+            SendDlgItemMessageA(dialog, field, EM_SETSEL, 0, -1);
+            SendDlgItemMessageA(dialog, field, EM_REPLACESEL, TRUE,
+                                reinterpret_cast<LPARAM>(tooLong.c_str()));
+            EXPECT_EQ(DialogItemText(dialog, field), tooLong.substr(0, 254));
+          }
+          PressButton(dialog, IDCANCEL);
+        });
+        ASSERT_EQ(RecordedMessages().size(), 2u);
+        for (const auto& m : RecordedMessages()) {
+          EXPECT_EQ(m.text, "The file name is too long.");
+          EXPECT_EQ(m.style, 0x40010u);
+        }
       },
       pal);
 }

@@ -168,7 +168,12 @@ INT_PTR CALLBACK CaptureFramesProc(HWND dialog, UINT message, WPARAM wParam, LPA
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case kCaptureButtonId:
+          // A greyed Capture takes no command (a key held down repeats it).
+          if (!IsWindowEnabled(GetDlgItem(dialog, kCaptureButtonId))) return TRUE;
           if (SequenceCapture.Frames >= SequenceCapture.FrameLimit) {
+            // No picture fits any more: Capture is greyed, so the message comes once and
+            // only Done is left.
+            EnableWindow(GetDlgItem(dialog, kCaptureButtonId), FALSE);
             Say(dialog, kFramesDiskSpaceMessage, kCaptureErrorStyle);
           } else if (!WaitForVsync()) {
             Say(dialog, kFramesVsyncMessage, kCaptureErrorStyle);
