@@ -12,15 +12,14 @@ bool Requested = false;
 std::vector<HWND> WindowsBeforeModal;
 int ModalDepth = 0;
 
+BOOL CALLBACK CollectWindow(HWND window, LPARAM list) {
+  reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+  return TRUE;
+}
+
 std::vector<HWND> ThreadTopLevelWindows() {
   std::vector<HWND> windows;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM list) -> BOOL {
-        reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&windows));
+  EnumThreadWindows(GetCurrentThreadId(), CollectWindow, reinterpret_cast<LPARAM>(&windows));
   return windows;
 }
 

@@ -800,7 +800,10 @@ TEST_F(CaptureTest, FrameSequenceStopsAtTheLimitAndAtAFailedWrite) {
       for (int i = 0; i < 3; ++i) Press(dialog, IDC_CAPTURE);
       EXPECT_EQ(ShownCount(dialog), 2);
       EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_CAPTURE)));
-      MSG enter = {dialog, WM_KEYDOWN, VK_RETURN, 0};
+      MSG enter = {};
+      enter.hwnd = dialog;
+      enter.message = WM_KEYDOWN;
+      enter.wParam = VK_RETURN;
       for (int i = 0; i < 3; ++i) IsDialogMessageA(dialog, &enter);
       Press(dialog, IDC_DONE);
     });

@@ -42,20 +42,12 @@ bool ReplacingFile::Create(const char* target, DWORD attributes) {
   if (folder.empty() || !GetTempFileNameA(folder.c_str(), "lum", 0, name)) return false;
   target_ = target;
   temporary_ = name;
-  attributes_ = attributes;
-  if (!Reopen()) {
+  handle_ = CreateFileA(name, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, attributes, nullptr);
+  if (handle_ == INVALID_HANDLE_VALUE) {
     Discard();
     return false;
   }
   return true;
-}
-
-bool ReplacingFile::Reopen() {
-  Close();
-  if (temporary_.empty()) return false;
-  handle_ = CreateFileA(temporary_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes_,
-                        nullptr);
-  return handle_ != INVALID_HANDLE_VALUE;
 }
 
 void ReplacingFile::Close() {

@@ -23,14 +23,7 @@ class ReplacingFile {
   // `attributes` (flags included). False when the target cannot be written or the folder
   // takes no file.
   bool Create(const char* target, DWORD attributes);
-  // Opens the temporary file again, emptied; it must have been created and closed.
-  bool Reopen();
-  // Closes the handle, keeping the temporary file for a later Reopen or Commit.
-  void Close();
-
   HANDLE Handle() const { return handle_; }
-  const std::string& TemporaryName() const { return temporary_; }
-  bool Created() const { return !temporary_.empty(); }
 
   // Closes the file and moves it onto the target, replacing an earlier file. False when
   // the last bytes could not be written or the move failed: the temporary file is then
@@ -40,8 +33,9 @@ class ReplacingFile {
   void Discard();
 
  private:
+  void Close();
+
   std::string target_;
   std::string temporary_;
-  DWORD attributes_ = 0;
   HANDLE handle_ = INVALID_HANDLE_VALUE;
 };

@@ -50,11 +50,16 @@ bool AviTargetWritable() {
   return false;
 }
 
-uint64_t Microseconds() {
-  LARGE_INTEGER now, frequency;
+uint64_t PerformanceCount() {
+  LARGE_INTEGER now;
   QueryPerformanceCounter(&now);
+  return static_cast<uint64_t>(now.QuadPart);
+}
+
+uint64_t MicrosecondsBetween(uint64_t first, uint64_t last) {
+  LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);
-  return static_cast<uint64_t>(now.QuadPart) * 1000000 / static_cast<uint64_t>(frequency.QuadPart);
+  return (last - first) * 1000000 / static_cast<uint64_t>(frequency.QuadPart);
 }
 
 // The directory a file lands in: its free space is what the file can use.
@@ -292,13 +297,16 @@ int CaptureVideo() {
       abandoned = kVsyncTimeoutMessage;
       break;
     }
-    lastField = Microseconds();
-    if (SequenceCapture.Frames == 0) firstField = lastField;
+    const uint64_t field = PerformanceCount();
     if (FAILED(GrabFrame(SequenceCapture.Picture, kGrabLockFlags, FirstPictureRow()))) {
       abandoned = kLockFailedMessage;
       break;
     }
+    const uint32_t before = SequenceCapture.Frames;
     AppendPicture();
+    if (SequenceCapture.Frames == before) continue;  // not written: the limit ends it
+    if (before == 0) firstField = field;
+    lastField = field;
   }
 
   if (SequenceCapture.Notice) DestroyWindow(SequenceCapture.Notice);
@@ -318,8 +326,9 @@ int CaptureVideo() {
   if (frames == 0 && limitReached)
     Say(VideoWindow.Window, kVideoDiskSpaceMessage, kCaptureErrorStyle);
   if (frames > 0) {
-    const uint32_t durationMs = VideoCaptureDurationMs(
-        lastField - firstField, frames, FieldRateForStandard(Settings.VideoStandard));
+    const uint32_t durationMs =
+        VideoCaptureDurationMs(MicrosecondsBetween(firstField, lastField), frames,
+                               FieldRateForStandard(Settings.VideoStandard));
     converted = ConvertCapture(durationMs, kVideoFormatMessage) != 0;
     if (converted) {
       char text[192];
