@@ -19,6 +19,7 @@ OverlayPlacementState Placement;
 namespace {
 
 constexpr int kPrescaleLevels = 5;
+constexpr DWORD kBlack = 0;  // in any RGB pixel format of the primary surface
 
 Rect ToRect(const RECT& r) {
   return Rect{r.left, r.top, r.right, r.bottom};
@@ -46,6 +47,29 @@ PortGeometry CurrentGeometry() {
   return g;
 }
 
+// The window's key area follows the overlay: when the part of the client area it covers
+// changes, the window is painted again (a plain move keeps it).
+void SetShownRect(const RECT& shown) {
+  RECT client = {0, 0, 0, 0};
+  GetClientScreenRect(client);
+  const RECT before = Placement.ShownRect;
+  Placement.ShownRect = shown;
+  RECT a = before, b = shown;
+  OffsetRect(&a, -client.left, -client.top);
+  OffsetRect(&b, -client.left, -client.top);
+  if (IsRectEmpty(&before) && IsRectEmpty(&shown)) return;
+  if (!SameRect(a, b) && VideoWindow.Window) InvalidateRect(VideoWindow.Window, nullptr, FALSE);
+}
+
+void FillScreenRect(const RECT& rect, DWORD colour) {
+  if (IsRectEmpty(&rect)) return;
+  RECT r = rect;
+  DDBLTFX fx = {};
+  fx.dwSize = sizeof(fx);
+  fx.dwFillColor = colour;
+  Display.PrimarySurface->Blt(&r, nullptr, nullptr, DDBLT_COLORFILL, &fx);
+}
+
 void ForgetPlacement() {
   Placement.PlacedRect = RECT{0, 0, 0, 0};
   Placement.PlacedPartial = -1;
@@ -55,6 +79,7 @@ void ForgetPlacement() {
 // A failed rebuild tries again, slower, from the same timer.
 void RetryRebuildLater() {
   DisplayRelease();
+  SetShownRect(RECT{0, 0, 0, 0});
   SetTimer(VideoWindow.Window, kTimerOverlay, kOverlayRetryMs, nullptr);
 }
 
@@ -187,6 +212,16 @@ void HideOverlay() {
     Display.OverlaySurface->UpdateOverlay(nullptr, Display.PrimarySurface, nullptr, DDOVER_HIDE,
                                           nullptr);
   }
+  SetShownRect(RECT{0, 0, 0, 0});
+}
+
+void PauseOverlay() {
+  HideOverlay();
+  ForgetPlacement();
+  PaintColorKey();
+  // A paint cycle, which hiding the overlay has asked for, also hands what was drawn to
+  // the screen; some window systems hold it back until the thread next waits.
+  if (VideoWindow.Window) UpdateWindow(VideoWindow.Window);
 }
 
 bool UpdateOverlayPosition() {
@@ -204,16 +239,21 @@ bool UpdateOverlayPosition() {
   LPDIRECTDRAWSURFACE primary = Display.PrimarySurface;
   if (!overlay || !primary) return false;
   if (Display.KeyAlways || partial) {
-    if (SUCCEEDED(
-            overlay->UpdateOverlay(&source, primary, &dest, DDOVER_SHOW | DDOVER_KEYDEST, nullptr)))
+    if (SUCCEEDED(overlay->UpdateOverlay(&source, primary, &dest, DDOVER_SHOW | DDOVER_KEYDEST,
+                                         nullptr))) {
+      SetShownRect(dest);
       return true;
+    }
   }
   // Without the key the overlay would paint over whatever covers the window.
   if (partial) {
     HideOverlay();
     return false;
   }
-  if (SUCCEEDED(overlay->UpdateOverlay(&source, primary, &dest, DDOVER_SHOW, nullptr))) return true;
+  if (SUCCEEDED(overlay->UpdateOverlay(&source, primary, &dest, DDOVER_SHOW, nullptr))) {
+    SetShownRect(dest);
+    return true;
+  }
   HideOverlay();
   return false;
 }
@@ -273,17 +313,37 @@ bool RestartVideo() {
 
 void PaintColorKey() {
   const DisplayState& d = Display;
-  if (d.ColorKey == 1 || !d.PrimarySurface) return;
+  const bool chain = d.ColorKey != 1 && d.PrimarySurface;
   if (VideoWindow.ViewMode == kPlaybackMode) {
-    RepaintVideo();  // the clip's picture, not the key
+    if (chain) RepaintVideo();  // the clip's picture, not the key
     return;
   }
   RECT window;
   if (!GetClientScreenRect(window)) return;
-  DDBLTFX fx = {};
-  fx.dwSize = sizeof(fx);
-  fx.dwFillColor = d.ColorKey;
-  d.PrimarySurface->Blt(&window, nullptr, nullptr, DDBLT_COLORFILL, &fx);
+  if (!chain) {
+    // No display chain yet, or between a release and its rebuild: nothing to key.
+    if (HDC dc = GetDC(VideoWindow.Window)) {
+      RECT client;
+      GetClientRect(VideoWindow.Window, &client);
+      FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+      ReleaseDC(VideoWindow.Window, dc);
+    }
+    return;
+  }
+  // The aligned overlay may leave strips of the client area uncovered (its left edge is
+  // rounded up), and before the first placement or with the overlay hidden it covers
+  // nothing: those parts are black, never the key.
+  RECT keyed = {0, 0, 0, 0};
+  if (d.OverlaySurface) IntersectRect(&keyed, &window, &Placement.ShownRect);
+  if (IsRectEmpty(&keyed)) {
+    FillScreenRect(window, kBlack);
+    return;
+  }
+  FillScreenRect(RECT{window.left, window.top, window.right, keyed.top}, kBlack);
+  FillScreenRect(RECT{window.left, keyed.bottom, window.right, window.bottom}, kBlack);
+  FillScreenRect(RECT{window.left, keyed.top, keyed.left, keyed.bottom}, kBlack);
+  FillScreenRect(RECT{keyed.right, keyed.top, window.right, keyed.bottom}, kBlack);
+  FillScreenRect(keyed, d.ColorKey);
 }
 
 void OverlayTick() {
@@ -294,6 +354,7 @@ void OverlayTick() {
     DisplayRelease();
     Placement.DisplayLost = 1;
   }
+  if (Placement.DisplayLost) SetShownRect(RECT{0, 0, 0, 0});
 
   if (Placement.DisplayLost) {
     if (!DisplayCreate(false) || !OpenVideoPort()) {
