@@ -170,13 +170,14 @@ AviClipFault CheckBitmap(const Streams& s, AviClipInfo& info, uint64_t& frameByt
 
 // Counts the video frames of the frame list, descending into "rec " lists.
 AviClipFault ScanFrames(ClipByteSource& file, uint64_t at, uint64_t end, uint32_t stream,
-                        uint64_t frameBytes, uint32_t& frames) {
+                        uint64_t frameBytes, uint32_t& frames, bool inRecord = false) {
   while (at + 8 <= end) {
     Chunk c;
     if (!ReadChunk(file, at, end, c) || !FitsIn(c, end)) return AviClipFault::Truncated;
-    if (c.Id == kFourccList && c.ListType == kFourccRec) {
+    // Records hold chunks, never further records: one level down at most.
+    if (c.Id == kFourccList && c.ListType == kFourccRec && !inRecord) {
       const AviClipFault f =
-          ScanFrames(file, c.Data() + 4, c.Data() + c.Size, stream, frameBytes, frames);
+          ScanFrames(file, c.Data() + 4, c.Data() + c.Size, stream, frameBytes, frames, true);
       if (f != AviClipFault::None) return f;
     } else {
       uint16_t type = 0;

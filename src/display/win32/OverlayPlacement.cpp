@@ -20,6 +20,7 @@ namespace {
 
 constexpr int kPrescaleLevels = 5;
 constexpr DWORD kBlack = 0;  // in any RGB pixel format of the primary surface
+constexpr UINT kNeverPosted = WM_APP + 0x3FFF;
 
 Rect ToRect(const RECT& r) {
   return Rect{r.left, r.top, r.right, r.bottom};
@@ -219,9 +220,10 @@ void PauseOverlay() {
   HideOverlay();
   ForgetPlacement();
   PaintColorKey();
-  // A paint cycle, which hiding the overlay has asked for, also hands what was drawn to
-  // the screen; some window systems hold it back until the thread next waits.
-  if (VideoWindow.Window) UpdateWindow(VideoWindow.Window);
+  // Wine hands a window's drawing to the screen when the thread looks for messages and
+  // finds none; a look for a message that never comes does that now, before the wait.
+  MSG none;
+  PeekMessageA(&none, VideoWindow.Window, kNeverPosted, kNeverPosted, PM_NOREMOVE);
 }
 
 bool UpdateOverlayPosition() {
