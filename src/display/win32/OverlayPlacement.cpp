@@ -50,16 +50,21 @@ PortGeometry CurrentGeometry() {
 
 // The window's key area follows the overlay: when the part of the client area it covers
 // changes, the window is painted again (a plain move keeps it).
+// Trying the prescale levels hides the overlay between failed ones: only where it ends
+// up counts.
+int g_restarting = 0;
+
 void SetShownRect(const RECT& shown) {
-  RECT client = {0, 0, 0, 0};
-  GetClientScreenRect(client);
-  const RECT before = Placement.ShownRect;
   Placement.ShownRect = shown;
-  RECT a = before, b = shown;
-  OffsetRect(&a, -client.left, -client.top);
-  OffsetRect(&b, -client.left, -client.top);
-  if (IsRectEmpty(&before) && IsRectEmpty(&shown)) return;
-  if (!SameRect(a, b) && VideoWindow.Window) InvalidateRect(VideoWindow.Window, nullptr, FALSE);
+  RECT inClient = {0, 0, 0, 0};
+  RECT client;
+  if (!IsRectEmpty(&shown) && GetClientScreenRect(client)) {
+    inClient = shown;
+    OffsetRect(&inClient, -client.left, -client.top);
+  }
+  if (g_restarting || SameRect(inClient, Placement.ShownInClient)) return;
+  Placement.ShownInClient = inClient;
+  if (VideoWindow.Window) InvalidateRect(VideoWindow.Window, nullptr, FALSE);
 }
 
 void FillScreenRect(const RECT& rect, DWORD colour) {
@@ -306,11 +311,14 @@ bool ConfigureVideoPort(int level) {
 }
 
 bool RestartVideo() {
+  ++g_restarting;
+  bool placed = false;
   // The overlay cannot shrink: a narrow window needs the port to deliver fewer columns.
-  for (int level = 0; level < kPrescaleLevels; ++level) {
-    if (ConfigureVideoPort(level)) return true;
-  }
-  return false;
+  for (int level = 0; level < kPrescaleLevels && !placed; ++level)
+    placed = ConfigureVideoPort(level);
+  --g_restarting;
+  SetShownRect(Placement.ShownRect);
+  return placed;
 }
 
 void PaintColorKey() {

@@ -23,6 +23,7 @@ struct OverlayPlacementState {
   // Where the overlay shows video, in screen pixels; empty while it is hidden. Only there
   // does the window hold the key: anywhere else the key would stand in for the picture.
   RECT ShownRect = {0, 0, 0, 0};
+  RECT ShownInClient = {0, 0, 0, 0};  // the same in client coordinates, when last set
 };
 extern OverlayPlacementState Placement;
 
