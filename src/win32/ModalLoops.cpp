@@ -64,6 +64,9 @@ ModalScope::ModalScope(HWND owner) : owner_(RootOf(owner)) {
   if (ModalDepth++ == 0) WindowsBeforeModal = windows;
   for (HWND window : windows) {
     if (window == owner_ || !IsWindowVisible(window) || !IsWindowEnabled(window)) continue;
+    // Windows that take no input (they let clicks through and are never activated) are
+    // not blocked by anything and are left as they are.
+    if (GetWindowLongA(window, GWL_EXSTYLE) & (WS_EX_NOACTIVATE | WS_EX_TRANSPARENT)) continue;
     if (disabledCount_ == static_cast<int>(std::size(disabled_))) break;
     EnableWindow(window, FALSE);
     disabled_[disabledCount_++] = window;

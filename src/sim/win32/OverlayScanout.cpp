@@ -507,7 +507,9 @@ void OverlayScanout::ForwardMouse(UINT message, WPARAM wParam, LPARAM lParam) {
     p.x += placement_.dest.left;
     p.y += placement_.dest.top;
   }
-  if (!IsWindow(video)) return;
+  // A real overlay is no window: the click reaches the video window only as input would,
+  // so not while a modal loop has disabled it.
+  if (!IsWindow(video) || !IsWindowEnabled(video)) return;
   ScreenToClient(video, &p);
   if (IsButtonDown(message)) {
     // A click on the picture is a click on the video window: it comes to the front,
