@@ -96,3 +96,32 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   target_link_options(portable_tests PRIVATE ${WIN_LINK_OPTIONS})
   target_compile_options(portable_tests PRIVATE ${LUMETRA_WARNINGS})
 endif()
+
+# Tests: a stand-in for the port access library, with the simulated board behind its three
+# exports. It lands in a folder of its own, so the programs of this tree never load it
+# unless a test puts it beside them.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(PORT_LIBRARY_NAME inpout32)
+else()
+  set(PORT_LIBRARY_NAME inpoutx64)
+endif()
+add_library(inpout_standin SHARED ${CMAKE_SOURCE_DIR}/tests/win32/inpout/InpOutStandIn.cpp
+  ${CMAKE_SOURCE_DIR}/src/sim/win32/SimulatedBoard.cpp
+  ${CMAKE_SOURCE_DIR}/src/sim/win32/ScenarioValues.cpp)
+set_target_properties(inpout_standin PROPERTIES PREFIX "" OUTPUT_NAME ${PORT_LIBRARY_NAME}
+  RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/inpout-standin)
+target_link_libraries(inpout_standin PRIVATE lumetra_portable winmm advapi32)
+target_include_directories(inpout_standin PRIVATE ${CMAKE_SOURCE_DIR}/src)
+target_compile_definitions(inpout_standin PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
+target_link_options(inpout_standin PRIVATE ${WIN_LINK_OPTIONS})
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  # The library's exports are undecorated stdcall names (Inp32, not Inp32@4).
+  target_link_options(inpout_standin PRIVATE -Wl,--kill-at)
+endif()
+target_compile_options(inpout_standin PRIVATE ${LUMETRA_WARNINGS})
+
+# Tests: a plain MCI player in a process of its own, as another program would play a clip.
+add_executable(mciplay ${CMAKE_SOURCE_DIR}/tests/e2e/mciplay.cpp)
+target_link_libraries(mciplay PRIVATE winmm)
+target_link_options(mciplay PRIVATE ${WIN_LINK_OPTIONS})
+target_compile_options(mciplay PRIVATE ${LUMETRA_WARNINGS})
