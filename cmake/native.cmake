@@ -6,7 +6,6 @@ target_include_directories(native_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 # Tests of committed files (the skin bitmaps) read them from the source tree.
 target_compile_definitions(native_tests PRIVATE LUMETRA_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 target_compile_options(native_tests PRIVATE ${LUMETRA_WARNINGS})
-add_test(NAME native_tests COMMAND native_tests)
 
 if(NOT LUMETRA_SANITIZE)
   find_package(benchmark QUIET)
