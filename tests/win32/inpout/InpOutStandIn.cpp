@@ -22,7 +22,7 @@ std::FILE* Log() {
   if (!g_logOpened) {
     g_logOpened = true;
     if (const char* path = std::getenv("INPOUT_STANDIN_LOG"); path && *path)
-      g_log = std::fopen(path, "a");
+      g_log = std::fopen(path, "ab");  // lines end in LF alone, as the tests compare them
   }
   return g_log;
 }
