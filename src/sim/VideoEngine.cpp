@@ -173,6 +173,7 @@ constexpr auto kBlackRow = [] {
 class FieldRenderer {
  public:
   FieldRenderer() : timeOfDayOrigin_(TimeOfDayNow()) {}
+  void SetClockOrigin(double secondsOfDay) { timeOfDayOrigin_ = secondsOfDay; }
 
   void Prepare(const Snapshot& s, const VideoPortSetup& setup, double seconds, uint64_t field) {
     fieldLines_ = std::clamp(setup.fieldHeight, 2, 625);
@@ -485,6 +486,11 @@ void VideoEngine::SetStatsFile(const std::string& path) {
 
 uint8_t* VideoEngine::DriverStatusBlock() {
   return reinterpret_cast<uint8_t*>(g_statusBlock);
+}
+
+void VideoEngine::SetClockOrigin(double secondsOfDay) {
+  std::lock_guard<std::mutex> lock(impl_->renderMutex);
+  impl_->renderer.SetClockOrigin(secondsOfDay);
 }
 
 void VideoEngine::RenderField(uint8_t* dst, int pitch, const VideoPortSetup& setup,

@@ -66,6 +66,10 @@ class VideoEngine {
   // The board driver's status block; the field bit toggles once per field.
   uint8_t* DriverStatusBlock();
 
+  // Where the pictures' clocks start, in seconds since midnight; by default the local
+  // time when the engine was built. Tests pin it so that a field's bytes are repeatable.
+  void SetClockOrigin(double secondsOfDay);
+
   // Renders one field into `dst` synchronously, as the thread would (tests, benchmarks).
   void RenderField(uint8_t* dst, int pitch, const VideoPortSetup& setup, uint64_t fieldNumber);
 
