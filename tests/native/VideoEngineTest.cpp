@@ -427,11 +427,12 @@ TEST_F(VideoEngineTest, ARunOfFieldsMatchesDrawingEachFieldWhole) {
        },
        Geometry(251),
        {63, 64}},
-      {"prescaled", none, Prescaled(251, 360, 126), {65, 66, 200}},
-      {"odd size", none, Prescaled(251, 353, 200), {201, 202}},
+      {"odd size", none, Prescaled(251, 353, 200), {65, 66}},
+      {"prescaled", none, Prescaled(251, 360, 126), {67, 200, 201}},
       {"whole again", none, Geometry(251), {203}},
       {"s-video", [] { DecoderSelectSVideo(); }, Geometry(251), {0, 1, 90}},
-      {"s-video prescaled", [] { DecoderSetSaturation(0x20); }, Prescaled(251, 360, 126), {91, 92}},
+      {"s-video prescaled", none, Prescaled(251, 360, 126), {91, 92}},
+      {"s-video pale", [] { DecoderSetSaturation(0x20); }, Prescaled(251, 360, 126), {93}},
       {"strong station", [] { DecoderSelectTunerVideo(); }, Geometry(251), {5, 6}},
       {"faint station", [this] { Tune(211.25); }, Geometry(251), {7, 8}},
       {"faint prescaled", none, Prescaled(251, 360, 126), {9, 10}},
@@ -442,16 +443,18 @@ TEST_F(VideoEngineTest, ARunOfFieldsMatchesDrawingEachFieldWhole) {
       {"rolling", [] { DecoderSetStandard(kNtscM); }, Geometry(251), {20, 21}},
       {"rolling prescaled", none, Prescaled(251, 360, 126), {22, 23}},
       {"no colour", [] { DecoderSetStandard(kPalN); }, Geometry(288), {3}},
-      {"output off", [] { DecoderDisableOutput(); }, Geometry(288), {4}},
+      {"output off", [] { DecoderDisableOutput(); }, Prescaled(288, 360, 144), {4}},
+      {"output on", [] { I2cWriteRegister(0x48, 0x11, 0x0C); }, Prescaled(288, 360, 144), {5}},
   };
   const uint64_t expected[] = {
       0xD85EB4449E262AD7ull,  // test card
       0x0F502656AA755051ull,  // controls
-      0x0712E26CF400F651ull,  // prescaled
-      0x5D09C82C24337FD1ull,  // odd size
+      0x1DC8AD81F80613EAull,  // odd size
+      0x14D00429379D1732ull,  // prescaled
       0x168F66EDF860E069ull,  // whole again
       0x352CBB42395C9F2Aull,  // s-video
-      0xAC7E054EC4DA7D71ull,  // s-video prescaled
+      0x6EB86BEFA10909DFull,  // s-video prescaled
+      0xFBAB5BEB34BB5044ull,  // s-video pale
       0xEBA96195E1D7AEB3ull,  // strong station
       0xDC6469960D8F5973ull,  // faint station
       0xD8F80930FBD586D8ull,  // faint prescaled
@@ -462,7 +465,8 @@ TEST_F(VideoEngineTest, ARunOfFieldsMatchesDrawingEachFieldWhole) {
       0x85DA015C47C6A995ull,  // rolling
       0x9D633375766A0D47ull,  // rolling prescaled
       0xA9176E67ECA88CB5ull,  // no colour
-      0xD934EE5AC889AFE5ull,  // output off
+      0xE20F27A039AF52E5ull,  // output off
+      0x785F1B17121CB26Dull,  // output on
   };
   static_assert(std::size(expected) == std::size(steps));
   PowerUp(scenario);
