@@ -6,7 +6,6 @@
 #include <charconv>
 #include <chrono>
 #include <cmath>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -280,7 +279,6 @@ struct VideoEngine::Impl {
   FieldRenderer renderer;
 
   std::mutex mutex;  // everything below
-  std::condition_variable wake;
   std::thread thread;
   bool stopRequested = false;
   bool running = false;
@@ -290,6 +288,7 @@ struct VideoEngine::Impl {
   Clock::duration activeBefore{};  // time the port ran before the current start
   Clock::duration period{};        // of the field being waited for
   std::string statsFile;
+  void (*threadStartHook)() = nullptr;
   uint64_t field = 0;  // counts on across restarts so the noise never repeats
 
   std::atomic<uint64_t> rendered{0};
@@ -299,10 +298,13 @@ struct VideoEngine::Impl {
 void VideoEngine::Impl::Run() {
   Snapshot snapshot = TakeSnapshot(board);
   VideoPortSetup initial;
+  void (*hook)();
   {
     std::lock_guard<std::mutex> lock(mutex);
     initial = setup;
+    hook = threadStartHook;
   }
+  if (hook) hook();
   {
     // Draws the picture's static parts now, so the first field is not late.
     std::lock_guard<std::mutex> lock(renderMutex);
@@ -321,8 +323,12 @@ void VideoEngine::Impl::Run() {
     VideoPortSetup as;
     uint64_t number;
     {
+      // A plain sleep to the field's time, not a timed wait on a condition: under Wine a
+      // timed wait goes through the server process, and on a busy machine that made the
+      // port miss three to four times as many fields. A stop waits at most one field.
+      std::this_thread::sleep_until(deadline);
       std::unique_lock<std::mutex> lock(mutex);
-      if (wake.wait_until(lock, deadline, [this] { return stopRequested; })) break;
+      if (stopRequested) break;
       to = target;
       as = setup;
       const Clock::duration late = Clock::now() - deadline;
@@ -393,6 +399,11 @@ void VideoEngine::Start(FieldTarget* target, const VideoPortSetup& setup) {
   impl_->thread = std::thread([this] { impl_->Run(); });
 }
 
+void VideoEngine::SetThreadStartHook(void (*hook)()) {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  impl_->threadStartHook = hook;
+}
+
 void VideoEngine::Update(const VideoPortSetup& setup) {
   std::lock_guard<std::mutex> lock(impl_->mutex);
   impl_->setup = setup;
@@ -408,7 +419,6 @@ void VideoEngine::Stop() {
     if (impl_->thread.get_id() == std::this_thread::get_id()) return;
     thread = std::move(impl_->thread);
   }
-  impl_->wake.notify_all();
   if (thread.joinable()) thread.join();
 }
 

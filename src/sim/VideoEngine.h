@@ -51,6 +51,10 @@ class VideoEngine {
   VideoEngine(const VideoEngine&) = delete;
   VideoEngine& operator=(const VideoEngine&) = delete;
 
+  // Called first on the port's thread each time it starts: the platform's side raises
+  // the thread's priority there, as the port is hardware that never waits for a processor.
+  void SetThreadStartHook(void (*hook)());
+
   // StartVideo: begins delivering fields to `target` (replacing any earlier target).
   void Start(FieldTarget* target, const VideoPortSetup& setup);
   // UpdateVideo: new geometry for the running port.
