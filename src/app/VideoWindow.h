@@ -34,6 +34,8 @@ struct VideoWindowInputState {
   int EnteredNumber = 0;
   // The windowed size from before full screen, kept while Capture Mode interrupts it.
   SIZE WindowedBeforeFullScreen = {0, 0};
+  // The mode a stopped clip returns to: the one from before the first clip.
+  int SavedViewMode = 0;
 };
 extern VideoWindowInputState VideoWindowInput;
 

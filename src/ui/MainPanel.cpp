@@ -9,7 +9,9 @@
 #include "display/win32/DisplayChain.h"
 #include "display/win32/OverlayPlacement.h"
 #include "hw/Audio.h"
+#include "hw/ChannelPlans.h"
 #include "hw/Decoder.h"
+#include "hw/SourceControl.h"
 #include "hw/Tuner.h"
 #include "playback/VideoPlayer.h"
 #include "resource.h"
@@ -193,8 +195,9 @@ void DrawReadOuts(HDC dc) {
     Text(dc, input, RECT{236, 29, 277, 40}, DT_RIGHT);
   }
   SetTextColor(dc, kWhite);
-  snprintf(text, sizeof text, "%d x %d", VideoWindow.PictureWidth, VideoWindow.PictureHeight);
-  Text(dc, text, RECT{210, 42, 270, 54}, DT_RIGHT);
+  char size[32];
+  MainPanelSizeText(size);
+  Text(dc, size, RECT{210, 42, 270, 54}, DT_RIGHT);
   SelectObject(dc, oldFont);
   DeleteObject(font);
 }
@@ -248,27 +251,21 @@ void SetFlags(std::initializer_list<std::pair<int, int>> flags) {
   for (auto [flag, value] : flags) MainPanelSkin.LitFlags[flag] = value;
 }
 
-// The panel's own idea of the mode: it follows the commands it sent itself.
+// What Live and Capture Mode make available: the capture buttons only in Capture Mode,
+// full screen only from Live.
+void ShowModeFlags(int mode) {
+  const int capture = mode == kCaptureMode ? 1 : 0;
+  SetFlags({{kLitCaptureMode, capture},
+            {kLitLiveVideoMode, 1 - capture},
+            {kLitFullScreen, capture},
+            {kLitSetCaptureFile, 1 - capture},
+            {kLitCaptureVideo, 1 - capture},
+            {kLitCaptureFrames, 1 - capture},
+            {kLitCaptureSingleFrame, 1 - capture}});
+}
+
 void AfterCommand(HWND, int id) {
   switch (id) {
-    case kButtonLiveVideoMode:
-      SetFlags({{kLitCaptureMode, 0},
-                {kLitLiveVideoMode, 1},
-                {kLitFullScreen, 0},
-                {kLitSetCaptureFile, 1},
-                {kLitCaptureVideo, 1},
-                {kLitCaptureFrames, 1},
-                {kLitCaptureSingleFrame, 1}});
-      break;
-    case kButtonCaptureMode:
-      SetFlags({{kLitCaptureMode, 1},
-                {kLitLiveVideoMode, 0},
-                {kLitFullScreen, 1},
-                {kLitSetCaptureFile, 0},
-                {kLitCaptureVideo, 0},
-                {kLitCaptureFrames, 0},
-                {kLitCaptureSingleFrame, 0}});
-      break;
     case kButtonSourceOptions: {
       const int lit = MainPanel.SourceOption == kOptionNone ? 1 : 0;
       SetFlags({{kLitLeft, lit}, {kLitRight, lit}, {kLitUp, lit}, {kLitDown, lit}});
@@ -276,8 +273,6 @@ void AfterCommand(HWND, int id) {
     }
     case kButtonStop:
       SetFlags({{kLitPlay, 0}, {kLitPause, 1}, {kLitStop, 1}});
-      for (int flag = 0; flag < kModeFlagCount; ++flag)
-        MainPanelSkin.LitFlags[flag] = MainPanel.SavedModeFlags[flag];
       break;
   }
 }
@@ -296,21 +291,11 @@ void ChangePictureSetting(int option, int delta) {
                    : option == kOptionSaturation ? &Settings.Saturation
                                                  : &Settings.Hue;
   *field = Clamp(*field + delta, 0, 255);
-  const auto v = static_cast<uint32_t>(*field);
-  switch (option) {
-    case kOptionBrightness:
-      DecoderSetBrightness(BrightnessRegisterValue(v));
-      break;
-    case kOptionContrast:
-      DecoderSetContrast(ContrastRegisterValue(v));
-      break;
-    case kOptionSaturation:
-      DecoderSetSaturation(SaturationRegisterValue(v));
-      break;
-    default:
-      DecoderSetHue(HueRegisterValue(v));
-      break;
-  }
+  const PictureControl control = option == kOptionBrightness   ? PictureControl::Brightness
+                                 : option == kOptionContrast   ? PictureControl::Contrast
+                                 : option == kOptionSaturation ? PictureControl::Saturation
+                                                               : PictureControl::Hue;
+  SourceSetPictureControl(control, static_cast<uint32_t>(*field));
 }
 
 void ChangeInput(bool left) {
@@ -318,12 +303,11 @@ void ChangeInput(bool left) {
   if (connector == kConnectorSVideo) {
     if (!left) AudioMute();
     Settings.VideoConnector = kConnectorComposite;
-    DecoderSelectComposite();
+    SourceSelectInput(kConnectorComposite, TunerProbe::BothAddresses);
   } else if (connector == kConnectorComposite) {
     if (left) AudioMute();
     Settings.VideoConnector = kConnectorSVideo;
-    if (TunerPresent()) AudioSelectInput(kConnectorSVideo);
-    DecoderSelectSVideo();
+    SourceSelectInput(kConnectorSVideo, TunerProbe::BothAddresses);
   }
   RepaintVideoWindow();
   if (Settings.VideoConnector == kConnectorTuner) {
@@ -335,19 +319,11 @@ void ChangeInput(bool left) {
 
 void ChangeStandard(bool left) {
   const int s = (ValidStandard() + (left ? kVideoStandardCount - 1 : 1)) % kVideoStandardCount;
-  Settings.CableStandard = s == kPalBghi ? 0 : 2;
+  Settings.CableStandard = CablePlanForStandard(s);
   Settings.VideoStandard = s;
-  DecoderSetStandard(static_cast<uint32_t>(s));
-  Display.VideoPortConfig.FieldHeight = VideoPortFieldHeight(s);
-  DisplayRelease();
-  OverlayTick();
+  SourceSetStandard(s);
   RepaintVideoWindow();
-  if (VideoWindow.ViewMode == kCaptureMode) {
-    VideoWindow.PictureWidth = 352;
-    VideoWindow.PictureHeight = static_cast<int>(PictureHeightForStandard(s));
-    SizeVideoWindow(VideoWindowHandle(), VideoWindow.PictureWidth, VideoWindow.PictureHeight);
-    SizeVideoWindow(VideoWindowHandle(), VideoWindow.PictureWidth, VideoWindow.PictureHeight);
-  }
+  SourceFitCaptureMode(s);
 }
 
 void ChangeSourceOption(bool left) {
@@ -405,15 +381,10 @@ void DrawTransportLooks(HWND panel) {
   ReleaseDC(panel, dc);
 }
 
-// Saves only on the way in, so a second clip keeps the mode from before the first.
+// Only on the way in, so a second clip keeps the mode from before the first.
 void EnterPlayMode(HWND panel) {
   if (VideoWindow.ViewMode == kPlaybackMode) return;
-  for (int flag = 0; flag < kModeFlagCount; ++flag) {
-    MainPanel.SavedModeFlags[flag] = MainPanelSkin.LitFlags[flag];
-    MainPanelSkin.LitFlags[flag] = 1;
-  }
-  MainPanel.SavedViewMode = VideoWindow.ViewMode;
-  VideoWindow.ViewMode = kPlaybackMode;
+  SendToVideoWindow(kCmdEnterPlayMode);
   ForceRepaint(panel);
 }
 
@@ -461,7 +432,7 @@ void StopClip(HWND panel) {
   EnableTrackbar(panel);
   StopVideo();
   KillTimer(panel, kTimerPlaybackPosition);
-  VideoWindow.ViewMode = MainPanel.SavedViewMode;
+  SendToVideoWindow(kCmdLeavePlayMode);
   PaintColorKey();
 }
 
@@ -642,11 +613,8 @@ void ShowClientSize(HWND panel) {
   HGDIOBJ oldFont = SelectObject(dc, font);
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, kWhite);
-  RECT client = {};
-  GetClientRect(VideoWindowHandle(), &client);
-  char text[64];
-  snprintf(text, sizeof text, "%d x %d", static_cast<int>(client.right),
-           static_cast<int>(client.bottom));
+  char text[32];
+  MainPanelSizeText(text);
   Text(dc, text, RECT{210, 42, 270, 54}, DT_RIGHT);
   SelectObject(dc, oldFont);
   DeleteObject(font);
@@ -697,8 +665,37 @@ void CreateTooltips(HWND panel) {
 
 void ResetMainPanelLitFlags() {
   MainPanelSkin.LitFlags.assign(kMainLitFlagCount, 1);
+  MainPanel.ShownMode = kLiveVideoMode;
   SetFlags(
       {{kLitCaptureMode, 0}, {kLitFullScreen, 0}, {kLitVideoFormat, 0}, {kLitSourceOptions, 0}});
+}
+
+void MainPanelShowMode() {
+  const int mode = VideoWindow.ViewMode;
+  if (mode == kPlaybackMode) {
+    // Everything but the transport is unavailable while a clip holds the window.
+    if (MainPanel.ShownMode != kPlaybackMode) {
+      for (int flag = 0; flag < kModeFlagCount; ++flag) {
+        MainPanel.SavedModeFlags[flag] = MainPanelSkin.LitFlags[flag];
+        MainPanelSkin.LitFlags[flag] = 1;
+      }
+    }
+  } else {
+    if (MainPanel.ShownMode == kPlaybackMode) {
+      for (int flag = 0; flag < kModeFlagCount; ++flag)
+        MainPanelSkin.LitFlags[flag] = MainPanel.SavedModeFlags[flag];
+    }
+    ShowModeFlags(mode);
+  }
+  MainPanel.ShownMode = mode;
+  if (MainPanel.Window) ForceRepaint(MainPanel.Window);
+}
+
+void MainPanelSizeText(char (&text)[32]) {
+  RECT client = {0, 0, VideoWindow.PictureWidth, VideoWindow.PictureHeight};
+  if (HWND video = VideoWindowHandle(); video && !IsIconic(video)) GetClientRect(video, &client);
+  snprintf(text, sizeof text, "%d x %d", static_cast<int>(client.right),
+           static_cast<int>(client.bottom));
 }
 
 INT_PTR CALLBACK MainPanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -8,6 +8,7 @@
 #include <array>
 
 #include "ui/SkinPanel.h"
+#include "win32/ViewState.h"
 
 // Buttons with a lit (latched or unavailable) look, in the order the paint handler draws
 // them. The first fourteen are the mode flags.
@@ -81,9 +82,10 @@ struct MainPanelState {
   HBRUSH PaletteBrush = nullptr;  // trackbar background on a palette device
   HBRUSH PlainBrush = nullptr;    // and on any other
   int SourceOption = kOptionNone;
-  // Play mode's save area: the mode flags and ViewMode from before the first clip.
+  // Play mode's save area: the mode flags from before the first clip.
   std::array<int, kModeFlagCount> SavedModeFlags = {};
-  int SavedViewMode = 0;
+  // The mode the lit flags show.
+  int ShownMode = kLiveVideoMode;
 };
 extern MainPanelState MainPanel;
 extern SkinPanel MainPanelSkin;
@@ -93,3 +95,11 @@ INT_PTR CALLBACK MainPanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM l
 
 // The lit flags as a fresh panel has them.
 void ResetMainPanelLitFlags();
+
+// The video window tells the panel after every mode change: the lit flags and the
+// read-outs show the mode it is in now.
+void MainPanelShowMode();
+
+// The size read-out: the video window's client size ("352 x 240"); a minimised window
+// keeps the picture size it had.
+void MainPanelSizeText(char (&text)[32]);
