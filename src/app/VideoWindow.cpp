@@ -80,11 +80,19 @@ void LeaveFullScreen(HWND window) {
   ModeChanged();
 }
 
+// The display has given up live video for good: say so and end, the tuner's sound off.
+void EndWithoutLiveVideo() {
+  if (TunerSelected()) AudioMute();
+  ShowWindow(VideoWindow.Window, SW_HIDE);
+  ShowProductMessage(nullptr, kNoLiveVideoMessage, kNoLiveVideoStyle);
+  PostQuitMessage(0);
+}
+
 // Live video rebuilt for the field of a new standard.
 void RebuildForStandard(int standard) {
   Display.VideoPortConfig.FieldHeight = VideoPortFieldHeight(standard);
   DisplayRelease();
-  OverlayTick();
+  VideoWindowTick();
 }
 
 void FitCaptureMode(int standard) {
@@ -328,6 +336,27 @@ void OnCommand(HWND window, int id) {
 
 }  // namespace
 
+void VideoWindowTick() {
+  if (!OverlayTick()) EndWithoutLiveVideo();
+}
+
+void StartLiveVideoOrEnd(HWND window) {
+  const LiveVideoStart outcome = StartLiveVideo();
+  if (outcome == LiveVideoStart::Running) return;
+  if (outcome == LiveVideoStart::PortNotStarted) {
+    // The program stays, without live video and without the refresh tick.
+    ShowProductMessage(window, kVideoPortNotStartedMessage, kVideoPortFailureStyle);
+    return;
+  }
+  ShowWindow(window, SW_HIDE);
+  if (outcome == LiveVideoStart::NoVideoPort)
+    ShowProductMessage(window, kNoVideoPortMessage, kVideoPortFailureStyle);
+  else
+    ShowProductMessage(window, kNoLiveVideoMessage, kNoLiveVideoStyle);
+  DisplayRelease();
+  PostQuitMessage(0);
+}
+
 void EndProgram() {
   if (TunerSelected()) AudioMute();
   DisplayRelease();
@@ -383,7 +412,7 @@ LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         KillTimer(window, kTimerChannelDisplay);
         PaintColorKey();
       } else {
-        OverlayTick();
+        VideoWindowTick();
       }
       return 0;
     case WM_MOUSEMOVE:
@@ -429,7 +458,7 @@ LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       if (VideoWindow.FullScreen) TogglePanelInFullScreen();
       return 0;
     case kMsgStartLiveVideo:
-      StartLiveVideo(window);
+      StartLiveVideoOrEnd(window);
       return 0;
     default:
       return DefWindowProcA(window, message, wParam, lParam);
@@ -438,6 +467,16 @@ LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 
 bool CreateVideoWindow(HINSTANCE instance, int) {
   SetSourceHooks(SourceHooks{RebuildForStandard, FitCaptureMode});
+  SetCaptureHooks(CaptureHooks{[] {
+                                 if (Panels.MainPanel) ShowWindow(Panels.MainPanel, SW_MINIMIZE);
+                               },
+                               [] {
+                                 if (Panels.MainPanel) ShowWindow(Panels.MainPanel, SW_RESTORE);
+                               },
+                               [] {
+                                 if (Panels.MainPanel)
+                                   SendMessageA(Panels.MainPanel, kMsgCapturedVideoReady, 0, 0);
+                               }});
   if (!RegisterWindowClass(kVideoWindowClass, VideoWindowProc, instance, CS_HREDRAW | CS_VREDRAW,
                            LoadIconA(instance, MAKEINTRESOURCEA(IDI_LUMETRA)),
                            static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))))

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "capture/AviFormat.h"
 #include "capture/CaptureNames.h"
@@ -16,7 +17,6 @@
 #include "win32/MessageBox.h"
 #include "win32/Program.h"
 #include "win32/ViewState.h"
-#include "win32/WindowMessages.h"
 
 SequenceCaptureState SequenceCapture;
 
@@ -26,12 +26,14 @@ void Say(HWND owner, const char* text, UINT style) {
   ShowProductMessage(owner, text, style);
 }
 
+CaptureHooks Hooks;
+
 void MinimiseMainPanel() {
-  if (Panels.MainPanel) ShowWindow(Panels.MainPanel, SW_MINIMIZE);
+  if (Hooks.HidePanels) Hooks.HidePanels();
 }
 
 void RestoreMainPanel() {
-  if (Panels.MainPanel) ShowWindow(Panels.MainPanel, SW_RESTORE);
+  if (Hooks.RestorePanels) Hooks.RestorePanels();
 }
 
 // The directory a file lands in: its free space is what the file can use.
@@ -119,7 +121,7 @@ int ConvertCapture(uint32_t durationMs, const char* unsupportedMessage) {
 }
 
 void AnnounceCapturedVideo() {
-  if (Panels.MainPanel) SendMessageA(Panels.MainPanel, kMsgCapturedVideoReady, 0, 0);
+  if (Hooks.CapturedVideoReady) Hooks.CapturedVideoReady();
 }
 
 // Ends the Capture Frames dialog: 1 after Done, 0 when it could not open.
@@ -169,6 +171,10 @@ INT_PTR CALLBACK CaptureFramesProc(HWND dialog, UINT message, WPARAM wParam, LPA
 }
 
 }  // namespace
+
+void SetCaptureHooks(CaptureHooks hooks) {
+  Hooks = std::move(hooks);
+}
 
 int ComputeFrameLimit() {
   const char* aviName = CaptureOptions.aviFileName;

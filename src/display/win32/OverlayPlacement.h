@@ -25,8 +25,12 @@ extern OverlayPlacementState Placement;
 
 // Output format to a running port with a placed overlay; starts the refresh timer.
 bool StartVideoPort();
-// The video window's kMsgStartLiveVideo: opens and starts the port, or says why not.
-void StartLiveVideo(HWND videoWindow);
+// How the first start of live video went. Only PortNotStarted leaves the program running
+// (without live video); after the others the display is to be released and the program
+// ended, which is the application's to do.
+enum class LiveVideoStart { Running, NoVideoPort, NoOverlay, PortNotStarted };
+// The video window's kMsgStartLiveVideo: opens and starts the port.
+LiveVideoStart StartLiveVideo();
 
 // False while the video window is minimised.
 bool GetClientScreenRect(RECT& rect);
@@ -45,4 +49,6 @@ bool RestartVideo();
 // Fills the client area with the colour key so the overlay shows through.
 void PaintColorKey();
 // The video window's refresh tick (kTimerOverlay), and the rebuild after a standard change.
-void OverlayTick();
+// False when live video cannot be restored (no overlay to be had): the display has been
+// released, and the program cannot go on.
+bool OverlayTick();
