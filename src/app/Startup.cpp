@@ -212,15 +212,15 @@ void RestorePictureAndInput(bool detectionSucceeded) {
 
 int RunApplication(HINSTANCE instance, int showCommand) {
   if (!ProbeDecoder()) {
-    ShowProductMessage(nullptr, kNoDecoderMessage, kStartupFailureStyle);
+    ShowProductMessage(nullptr, kNoDecoderMessage, kErrorStyle);
     return 0;
   }
   if (!IsFirstInstance()) {
-    ShowProductMessage(nullptr, kSecondInstanceMessage, kStartupFailureStyle);
+    ShowProductMessage(nullptr, kSecondInstanceMessage, kErrorStyle);
     return 0;
   }
   if (!CheckDirectXVersion()) {
-    ShowProductMessage(nullptr, kDirectXMessage, kStartupFailureStyle);
+    ShowProductMessage(nullptr, kDirectXMessage, kErrorStyle);
     return 0;
   }
   Program.Instance = instance;

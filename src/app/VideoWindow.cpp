@@ -224,7 +224,7 @@ void ChannelDigit(HWND window, int digit) {
     }
   } else if (VideoWindowInput.DigitCount == 2) {
     StopEntryTimer(window);
-    SelectChannel(100);
+    SelectChannel(kLastChannelSlot);
     VideoWindowInput.DigitCount = 0;
   }
 }
@@ -345,12 +345,12 @@ void StartLiveVideoOrEnd(HWND window) {
   if (outcome == LiveVideoStart::Running) return;
   if (outcome == LiveVideoStart::PortNotStarted) {
     // The program stays, without live video and without the refresh tick.
-    ShowProductMessage(window, kVideoPortNotStartedMessage, kVideoPortFailureStyle);
+    ShowProductMessage(window, kVideoPortNotStartedMessage, kErrorStyle);
     return;
   }
   ShowWindow(window, SW_HIDE);
   if (outcome == LiveVideoStart::NoVideoPort)
-    ShowProductMessage(window, kNoVideoPortMessage, kVideoPortFailureStyle);
+    ShowProductMessage(window, kNoVideoPortMessage, kErrorStyle);
   else
     ShowProductMessage(window, kNoLiveVideoMessage, kNoLiveVideoStyle);
   DisplayRelease();

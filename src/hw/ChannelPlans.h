@@ -9,9 +9,10 @@
 #include <array>
 #include <cstdint>
 
+#include "shared/Settings.h"
 #include "shared/VideoStandards.h"
 
-constexpr int kPlanSlots = 102;  // slots 0..100, and an index 101 that is never used
+constexpr int kPlanSlots = kChannelSlots + 1;  // and an index past the last slot, never used
 using ChannelPlanWords = std::array<uint32_t, kPlanSlots>;
 using ChannelPlanCarriers = std::array<uint32_t, kPlanSlots>;
 

@@ -92,23 +92,23 @@ constexpr ButtonGeometry MakeGeometry() {
 }
 constexpr ButtonGeometry kGeometry = MakeGeometry();
 
-std::array<HotAreaSpec, kButtonCount> MakeHotAreas() {
-  std::array<HotAreaSpec, kButtonCount> areas{};
+std::array<HotArea, kButtonCount> MakeHotAreas() {
+  std::array<HotArea, kButtonCount> areas{};
   for (size_t i = 0; i < kButtonCount; ++i) {
     const ButtonRow& b = kButtons[i];
-    areas[i] = HotAreaSpec{b.Id,
-                           kGeometry.Polygons[i],
-                           {&kGeometry.PressedLooks[i], 1},
-                           b.RepeatTimer,
-                           b.RepeatTimer ? kArrowRepeatMs : 0,
-                           b.LitFlag};
+    areas[i] = HotArea{b.Id,
+                       kGeometry.Polygons[i],
+                       {&kGeometry.PressedLooks[i], 1},
+                       b.RepeatTimer,
+                       b.RepeatTimer ? kArrowRepeatMs : 0,
+                       b.LitFlag};
   }
   return areas;
 }
 // The logo has no pressed look.
-const std::array<HotAreaSpec, kButtonCount> kHotAreas = [] {
+const std::array<HotArea, kButtonCount> kHotAreas = [] {
   auto areas = MakeHotAreas();
-  for (HotAreaSpec& a : areas) {
+  for (HotArea& a : areas) {
     if (a.Id == kButtonLogo) a.PressedLook = {};
   }
   return areas;
@@ -188,11 +188,7 @@ void DrawReadOuts(HDC dc) {
     Text(dc, text, RECT{176, 42, 210, 54}, DT_LEFT);
   } else if (mode == kLiveVideoMode || mode == kCaptureMode) {
     Text(dc, VideoStandardName(Settings.VideoStandard), RECT{176, 29, 229, 40}, DT_RIGHT);
-    const char* input = Settings.VideoConnector == kConnectorSVideo      ? "S-Video"
-                        : Settings.VideoConnector == kConnectorComposite ? "Composite"
-                        : Settings.VideoConnector == kConnectorTuner     ? "Tuner"
-                                                                         : "";
-    Text(dc, input, RECT{236, 29, 277, 40}, DT_RIGHT);
+    Text(dc, ConnectorNamesOf(Settings.VideoConnector).Name, RECT{236, 29, 277, 40}, DT_RIGHT);
   }
   SetTextColor(dc, kWhite);
   char size[32];

@@ -90,7 +90,7 @@ constexpr POINT kMuteArea[] = {{27, 217}, {20, 227}, {17, 238}, {19, 249}, {26, 
 constexpr SkinRect kMuteLook[] = {{17, 217, 12, 5}, {17, 222, 23, 44}};
 
 // In hit-test order: where two areas meet, the earlier one takes the press.
-constexpr HotAreaSpec kHotAreas[] = {
+constexpr HotArea kHotAreas[] = {
     {kTunerChannelDown, kChannelDownArea, kChannelDownLook, kTimerChannelRepeat, kChannelRepeatMs},
     {kTunerChannelUp, kChannelUpArea, kChannelUpLook, kTimerChannelRepeat, kChannelRepeatMs},
     {kTunerMinimise, kMinimiseArea, kMinimiseLook},

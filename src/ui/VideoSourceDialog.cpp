@@ -28,11 +28,8 @@ static_assert(IDC_TUNER == kConnectorTuner);
 
 namespace {
 
-// The list's names; spaced as the dialog has always shown them.
-constexpr const char* kStandardNames[kVideoStandardCount] = {
-    "NTSC - M", "NTSC - N", "NTSC - 4.43", "PAL - BGHI", "PAL - M", "PAL - N", "PAL - 4.43",
-};
-
+// Default returns to the decoder's own initial registers (0x80, 0x47, 0x40, 0x00), which
+// is why its contrast is 142 where a first run's settings hold 144.
 constexpr int kDefaultBrightness = 128;
 constexpr int kDefaultContrast = 142;
 constexpr int kDefaultSaturation = 128;
@@ -91,8 +88,9 @@ void InitDialog(HWND dialog) {
   w.VideoStandard = Settings.VideoStandard;
   for (const PictureBar& c : kPictureBars) ShowSetting(dialog, c, true);
   CheckRadioButton(dialog, IDC_SVIDEO, IDC_TUNER, w.VideoConnector);
-  for (const char* name : kStandardNames)
-    SendDlgItemMessageA(dialog, IDC_STANDARD_LIST, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+  for (const VideoStandardInfo& standard : kVideoStandards)
+    SendDlgItemMessageA(dialog, IDC_STANDARD_LIST, CB_ADDSTRING, 0,
+                        reinterpret_cast<LPARAM>(standard.SpacedName));
   SendDlgItemMessageA(dialog, IDC_STANDARD_LIST, CB_SETCURSEL, static_cast<WPARAM>(w.VideoStandard),
                       0);
 }
@@ -135,7 +133,7 @@ void ChooseInput(HWND dialog, int id) {
         w.VideoConnector = kConnectorTuner;
         SourceSelectInput(kConnectorTuner, TunerProbe::SecondAddress);
       } else {
-        ShowProductMessage(dialog, kTunerMissingMessage, kTunerMissingStyle);
+        ShowProductMessage(dialog, kTunerMissingMessage, kErrorStyle);
         CheckRadioButton(dialog, IDC_SVIDEO, IDC_TUNER, w.VideoConnector);
       }
       break;

@@ -114,7 +114,7 @@ int ConvertCapture(uint32_t durationMs, const char* unsupportedMessage) {
         format, {SequenceCapture.Frames, SequenceCapture.Width, SequenceCapture.Height},
         durationMs);
   } else {
-    Say(VideoWindow.Window, unsupportedMessage, kCaptureErrorStyle);
+    Say(VideoWindow.Window, unsupportedMessage, kErrorStyle);
   }
   CloseConversionProgress();
   return converted;
@@ -133,14 +133,14 @@ INT_PTR CALLBACK CaptureFramesProc(HWND dialog, UINT message, WPARAM wParam, LPA
       SetDlgItemInt(dialog, kFrameCountId, 0, FALSE);
       ComputeFrameLimit();
       if (!CreateRawFile()) {
-        Say(dialog, kFramesCreateMessage, kCaptureErrorStyle);
+        Say(dialog, kFramesCreateMessage, kErrorStyle);
         EndDialog(dialog, 0);
         return TRUE;
       }
       if (!ObtainPicture()) {
         CloseRawFile();
         DeleteFileA(kRawCaptureFileName);
-        Say(dialog, kFramesMemoryMessage, kCaptureErrorStyle);
+        Say(dialog, kFramesMemoryMessage, kErrorStyle);
         EndDialog(dialog, 0);
       }
       return TRUE;
@@ -148,12 +148,12 @@ INT_PTR CALLBACK CaptureFramesProc(HWND dialog, UINT message, WPARAM wParam, LPA
       switch (LOWORD(wParam)) {
         case kCaptureButtonId:
           if (SequenceCapture.Frames >= SequenceCapture.FrameLimit) {
-            Say(dialog, kFramesDiskSpaceMessage, kCaptureErrorStyle);
+            Say(dialog, kFramesDiskSpaceMessage, kErrorStyle);
           } else if (!WaitForVsync()) {
-            Say(dialog, kFramesVsyncMessage, kCaptureErrorStyle);
+            Say(dialog, kFramesVsyncMessage, kErrorStyle);
           } else if (FAILED(
                          GrabFrame(SequenceCapture.Picture, kGrabLockFlags, FirstPictureRow()))) {
-            Say(dialog, kFramesLockMessage, kCaptureErrorStyle);
+            Say(dialog, kFramesLockMessage, kErrorStyle);
           } else {
             AppendPicture();
             SetDlgItemInt(dialog, kFrameCountId, SequenceCapture.Frames, FALSE);
@@ -223,13 +223,13 @@ int CaptureVideo() {
   ComputeFrameLimit();
   SequenceCapture.Frames = 0;
   if (!CreateRawFile()) {
-    ShowCaptureMessageWithName(kCreateFileMessage, CaptureOptions.aviFileName, kCaptureErrorStyle);
+    ShowCaptureMessageWithName(kCreateFileMessage, CaptureOptions.aviFileName, kErrorStyle);
     return 0;
   }
   if (!ObtainPicture()) {
     CloseRawFile();
     DeleteFileA(kRawCaptureFileName);
-    Say(VideoWindow.Window, kVideoMemoryMessage, kCaptureErrorStyle);
+    Say(VideoWindow.Window, kVideoMemoryMessage, kErrorStyle);
     return 0;
   }
 
@@ -262,7 +262,7 @@ int CaptureVideo() {
   CloseRawFile();
   if (abandoned) {
     DeleteFileA(kRawCaptureFileName);
-    Say(VideoWindow.Window, abandoned, kCaptureErrorStyle);
+    Say(VideoWindow.Window, abandoned, kErrorStyle);
     return 0;
   }
   PaintColorKey();
