@@ -1,5 +1,6 @@
 #include "hw/SourceControl.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "hw/Audio.h"
@@ -71,6 +72,38 @@ void SourceWriteStoredPicture() {
   SourceSetPictureControl(PictureControl::Contrast, static_cast<uint32_t>(Settings.Contrast));
   SourceSetPictureControl(PictureControl::Saturation, static_cast<uint32_t>(Settings.Saturation));
   SourceSetPictureControl(PictureControl::Hue, static_cast<uint32_t>(Settings.Hue));
+}
+
+void SourceStepPictureControl(PictureControl control, int delta) {
+  int32_t& setting = control == PictureControl::Brightness   ? Settings.Brightness
+                     : control == PictureControl::Contrast   ? Settings.Contrast
+                     : control == PictureControl::Saturation ? Settings.Saturation
+                                                             : Settings.Hue;
+  setting = std::clamp(setting + delta, 0, 255);
+  SourceSetPictureControl(control, static_cast<uint32_t>(setting));
+}
+
+void SourceStepInput(bool left) {
+  const int connector = Settings.VideoConnector;
+  if (connector == kConnectorSVideo) {
+    if (!left) AudioMute();
+    Settings.VideoConnector = kConnectorComposite;
+    SourceSelectInput(kConnectorComposite, TunerProbe::BothAddresses);
+  } else if (connector == kConnectorComposite) {
+    if (left) AudioMute();
+    Settings.VideoConnector = kConnectorSVideo;
+    SourceSelectInput(kConnectorSVideo, TunerProbe::BothAddresses);
+  }
+}
+
+int SourceStepStandard(bool left) {
+  const int current =
+      IsValidVideoStandard(Settings.VideoStandard) ? Settings.VideoStandard : int{kNtscM};
+  const int standard = (current + (left ? kVideoStandardCount - 1 : 1)) % kVideoStandardCount;
+  Settings.CableStandard = CablePlanForStandard(standard);
+  Settings.VideoStandard = standard;
+  SourceSetStandard(standard);
+  return standard;
 }
 
 void SourceSetStandard(int standard) {

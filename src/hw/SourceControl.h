@@ -58,6 +58,15 @@ constexpr PictureSize CaptureModeSize(int64_t standard, uint32_t heightOtherwise
 // After a standard changed with the window in Capture Mode.
 void SourceFitCaptureMode(int standard);
 
+// The main panel's arrows over the source options, each stored at once:
+// a picture setting moved by `delta` and kept in 0..255;
+void SourceStepPictureControl(PictureControl control, int delta);
+// the other camera input (the Tuner is not among them), the sound muted on the way as the
+// panel always has; nothing changes on the Tuner;
+void SourceStepInput(bool left);
+// the previous or next standard, with the channel plan it brings. Returns the standard.
+int SourceStepStandard(bool left);
+
 // A new channel plan carries its own standard: stores both, programs and rebuilds for
 // the standard, fits Capture Mode's window, and tunes the stored channel in the new plan.
 void SourceSetChannelPlan(int cableStandard);

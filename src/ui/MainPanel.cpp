@@ -6,13 +6,9 @@
 #include <cstdio>
 
 #include "capture/win32/StillCapture.h"
-#include "display/win32/DisplayChain.h"
 #include "display/win32/OverlayPlacement.h"
-#include "hw/Audio.h"
-#include "hw/ChannelPlans.h"
 #include "hw/Decoder.h"
 #include "hw/SourceControl.h"
-#include "hw/Tuner.h"
 #include "playback/VideoPlayer.h"
 #include "resource.h"
 #include "shared/Settings.h"
@@ -273,38 +269,9 @@ void AfterCommand(HWND, int id) {
   }
 }
 
-int Clamp(int v, int low, int high) {
-  return v < low ? low : v > high ? high : v;
-}
-
-int ValidStandard() {
-  return IsValidVideoStandard(Settings.VideoStandard) ? Settings.VideoStandard : int{kNtscM};
-}
-
-void ChangePictureSetting(int option, int delta) {
-  int32_t* field = option == kOptionBrightness   ? &Settings.Brightness
-                   : option == kOptionContrast   ? &Settings.Contrast
-                   : option == kOptionSaturation ? &Settings.Saturation
-                                                 : &Settings.Hue;
-  *field = Clamp(*field + delta, 0, 255);
-  const PictureControl control = option == kOptionBrightness   ? PictureControl::Brightness
-                                 : option == kOptionContrast   ? PictureControl::Contrast
-                                 : option == kOptionSaturation ? PictureControl::Saturation
-                                                               : PictureControl::Hue;
-  SourceSetPictureControl(control, static_cast<uint32_t>(*field));
-}
-
+// Left or Right on the input row: the camera inputs in turn; the picture follows at once.
 void ChangeInput(bool left) {
-  const int connector = Settings.VideoConnector;
-  if (connector == kConnectorSVideo) {
-    if (!left) AudioMute();
-    Settings.VideoConnector = kConnectorComposite;
-    SourceSelectInput(kConnectorComposite, TunerProbe::BothAddresses);
-  } else if (connector == kConnectorComposite) {
-    if (left) AudioMute();
-    Settings.VideoConnector = kConnectorSVideo;
-    SourceSelectInput(kConnectorSVideo, TunerProbe::BothAddresses);
-  }
+  SourceStepInput(left);
   RepaintVideoWindow();
   if (Settings.VideoConnector == kConnectorTuner) {
     ShowTunerPanel();
@@ -314,10 +281,7 @@ void ChangeInput(bool left) {
 }
 
 void ChangeStandard(bool left) {
-  const int s = (ValidStandard() + (left ? kVideoStandardCount - 1 : 1)) % kVideoStandardCount;
-  Settings.CableStandard = CablePlanForStandard(s);
-  Settings.VideoStandard = s;
-  SourceSetStandard(s);
+  const int s = SourceStepStandard(left);
   RepaintVideoWindow();
   SourceFitCaptureMode(s);
 }
@@ -328,7 +292,8 @@ void ChangeSourceOption(bool left) {
     case kOptionContrast:
     case kOptionSaturation:
     case kOptionHue:
-      ChangePictureSetting(MainPanel.SourceOption, left ? -8 : 8);
+      SourceStepPictureControl(
+          static_cast<PictureControl>(MainPanel.SourceOption - kOptionBrightness), left ? -8 : 8);
       RepaintVideoWindow();
       break;
     case kOptionInput:

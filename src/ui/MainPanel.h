@@ -7,6 +7,7 @@
 
 #include <array>
 
+#include "hw/SourceControl.h"
 #include "ui/SkinPanel.h"
 #include "win32/ViewState.h"
 
@@ -70,6 +71,11 @@ enum SourceOptionValue {
   kOptionInput = 5,
   kOptionStandard = 6,
 };
+// The four picture rows in the order of the source service's controls.
+static_assert(kOptionContrast - kOptionBrightness == static_cast<int>(PictureControl::Contrast));
+static_assert(kOptionSaturation - kOptionBrightness ==
+              static_cast<int>(PictureControl::Saturation));
+static_assert(kOptionHue - kOptionBrightness == static_cast<int>(PictureControl::Hue));
 
 inline constexpr int kMainPanelWidth = 420;
 inline constexpr int kMainPanelHeight = 70;
