@@ -12,7 +12,7 @@
 #include "playback/VideoPlayer.h"
 #include "resource.h"
 #include "shared/Settings.h"
-#include "ui/FilePickers.h"
+#include "ui/ClipTransport.h"
 #include "ui/TunerPanel.h"
 #include "win32/ViewState.h"
 #include "win32/WindowMessages.h"
@@ -305,178 +305,6 @@ void ChangeSourceOption(bool left) {
   }
 }
 
-// The clip controls: Open Video File, Play, Pause, Stop, the position trackbar and its
-// timer, and the two notices the panel gets about a clip.
-
-HWND Trackbar(HWND panel) {
-  return GetDlgItem(panel, IDC_POSITION_TRACKBAR);
-}
-
-// Once a clip was loaded the trackbar stays usable: it can bring play mode back.
-void EnableTrackbar(HWND panel) {
-  EnableWindow(Trackbar(panel), TRUE);
-}
-
-void SetTrackbarRange(HWND panel) {
-  const auto last = static_cast<WORD>(Playback.videoLength - 1);
-  SendMessageA(Trackbar(panel), TBM_SETRANGE, TRUE, MAKELPARAM(0, last));
-}
-
-void SetTrackbarPosition(HWND panel, uint32_t position) {
-  SendMessageA(Trackbar(panel), TBM_SETPOS, TRUE, static_cast<LPARAM>(position));
-}
-
-void SetTransport(int play, int pause, int stop) {
-  SetFlags({{kLitPlay, play}, {kLitPause, pause}, {kLitStop, stop}});
-}
-
-void DrawTransportLooks(HWND panel) {
-  HDC dc = GetDC(panel);
-  HPALETTE oldPalette = SelectPalette(dc, MainPanelSkin.Palette, FALSE);
-  for (int flag : {kLitPlay, kLitPause, kLitStop}) {
-    const SkinImage& image =
-        MainPanelSkin.LitFlags[flag] ? MainPanelSkin.Lit : MainPanelSkin.Normal;
-    DrawSkinRect(dc, image, LitRectOf(flag));
-  }
-  SelectPalette(dc, oldPalette, FALSE);
-  ReleaseDC(panel, dc);
-}
-
-// Only on the way in, so a second clip keeps the mode from before the first.
-void EnterPlayMode(HWND panel) {
-  if (VideoWindow.ViewMode == kPlaybackMode) return;
-  SendToVideoWindow(kCmdEnterPlayMode);
-  ForceRepaint(panel);
-}
-
-// Loaded, at the start or where a play ended: Play and Stop available.
-void ShowClipReady(HWND panel) {
-  SetTransport(0, 1, 0);
-  EnableTrackbar(panel);
-  DrawTransportLooks(panel);
-}
-
-void OpenClip(HWND panel) {
-  if (!PickVideoFile(panel)) return;
-  if (!OpenVideo(VideoWindowHandle())) return;
-  ShowFirstFrame(panel);
-  ShowClipReady(panel);
-  SetTrackbarRange(panel);
-  SetTrackbarPosition(panel, 0);
-  EnterPlayMode(panel);
-  ForceRepaint(panel);
-}
-
-void PlayClip(HWND panel) {
-  SetTransport(1, 0, 0);
-  EnableTrackbar(panel);
-  DrawTransportLooks(panel);
-  EnterPlayMode(panel);
-  const bool alreadyPlaying = Playback.videoPlaying != 0;
-  if (PlayVideo(panel) || alreadyPlaying) {
-    SetTimer(panel, kTimerPlaybackPosition, kPlaybackPositionMs, nullptr);
-  } else {
-    // The device refused to play: no notice will come, so the clip stays ready.
-    ShowClipReady(panel);
-  }
-  ForceRepaint(panel);
-}
-
-void PauseClip(HWND panel) {
-  StopVideo();
-  KillTimer(panel, kTimerPlaybackPosition);
-  ShowClipReady(panel);
-  ForceRepaint(panel);
-}
-
-void StopClip(HWND panel) {
-  EnableTrackbar(panel);
-  StopVideo();
-  KillTimer(panel, kTimerPlaybackPosition);
-  SendToVideoWindow(kCmdLeavePlayMode);
-  PaintColorKey();
-}
-
-// Timer 11: the frame counter and the trackbar follow the clip.
-void ShowPlaybackPosition(HWND panel) {
-  const uint32_t p = VideoPosition();
-  if (p >= Playback.videoLength) return;
-  HDC dc = GetDC(panel);
-  HPALETTE oldPalette = SelectPalette(dc, MainPanelSkin.Palette, FALSE);
-  DrawSkinRect(dc, MainPanelSkin.Normal, kPositionCounter);
-  HFONT font = CreatePixelFont(dc, kFace, 9);
-  HGDIOBJ oldFont = SelectObject(dc, font);
-  SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, kYellow);
-  char text[16];
-  snprintf(text, sizeof text, "%d", static_cast<int>(p) + 1);
-  Text(dc, text, RECT{176, 42, 210, 54}, DT_LEFT);
-  SelectObject(dc, oldFont);
-  DeleteObject(font);
-  SelectPalette(dc, oldPalette, FALSE);
-  ReleaseDC(panel, dc);
-  SetTrackbarPosition(panel, p);
-}
-
-// MM_MCINOTIFY. Notices of a device closed since (an earlier clip) are not ours.
-void ClipNotice(HWND panel, WPARAM code, LPARAM device) {
-  if (!Playback.videoOpen || static_cast<MCIDEVICEID>(device) != Playback.videoDevice) return;
-  if (IsEndOfPlay(code)) {
-    Playback.videoPlaying = 0;
-    SeekVideoToStart();
-    // Whatever the play left covered or erased in the window shows the clip's start again.
-    if (VideoWindow.ViewMode == kPlaybackMode) PaintColorKey();
-  } else if (code == MCI_NOTIFY_FAILURE && Playback.videoPlaying) {
-    // The clip broke off (a damaged frame): it stays where it is, ready to play again.
-    Playback.videoPlaying = 0;
-  } else {
-    return;
-  }
-  KillTimer(panel, kTimerPlaybackPosition);
-  SetTrackbarPosition(panel, VideoPosition());
-  ShowClipReady(panel);
-  ForceRepaint(panel);
-}
-
-void TrackbarMoved(HWND panel, WPARAM wParam) {
-  const int length = static_cast<int>(Playback.videoLength);
-  int p = 0;
-  switch (LOWORD(wParam)) {
-    case TB_PAGEUP:
-      p = static_cast<int>(SendMessageA(Trackbar(panel), TBM_GETPOS, 0, 0));
-      if (p < 0) p = 0;
-      SeekVideo(panel, static_cast<uint32_t>(p));
-      break;
-    case TB_PAGEDOWN:
-      p = static_cast<int>(SendMessageA(Trackbar(panel), TBM_GETPOS, 0, 0));
-      if (p >= length) p = length - 1;
-      SeekVideo(panel, static_cast<uint32_t>(p));
-      break;
-    case TB_THUMBTRACK:
-      SeekVideo(panel, HIWORD(wParam));
-      break;
-  }
-  if (VideoWindow.ViewMode != kPlaybackMode) {
-    SetTransport(0, 1, 0);
-    DrawTransportLooks(panel);
-    EnterPlayMode(panel);
-  }
-  ForceRepaint(panel);
-}
-
-// Message 1224: the clip a capture just wrote waits in the player; the mode stays.
-void LoadCapturedClip(HWND panel) {
-  std::snprintf(Playback.videoFileName, sizeof Playback.videoFileName, "%s",
-                CaptureOptions.aviFileName);
-  if (!OpenVideo(VideoWindowHandle())) return;
-  SetTransport(0, 1, 1);
-  EnableTrackbar(panel);
-  DrawTransportLooks(panel);
-  SetTrackbarRange(panel);
-  SetTrackbarPosition(panel, 0);
-  ForceRepaint(panel);
-}
-
 void OnCommand(HWND panel, WPARAM id) {
   switch (id) {
     case kButtonAbout:
@@ -652,6 +480,36 @@ void MainPanelShowMode() {
   if (MainPanel.Window) ForceRepaint(MainPanel.Window);
 }
 
+void MainPanelShowTransport(HWND panel, int play, int pause, int stop) {
+  SetFlags({{kLitPlay, play}, {kLitPause, pause}, {kLitStop, stop}});
+  HDC dc = GetDC(panel);
+  HPALETTE oldPalette = SelectPalette(dc, MainPanelSkin.Palette, FALSE);
+  for (int flag : {kLitPlay, kLitPause, kLitStop}) {
+    const SkinImage& image =
+        MainPanelSkin.LitFlags[flag] ? MainPanelSkin.Lit : MainPanelSkin.Normal;
+    DrawSkinRect(dc, image, LitRectOf(flag));
+  }
+  SelectPalette(dc, oldPalette, FALSE);
+  ReleaseDC(panel, dc);
+}
+
+void MainPanelShowPosition(HWND panel, uint32_t position) {
+  HDC dc = GetDC(panel);
+  HPALETTE oldPalette = SelectPalette(dc, MainPanelSkin.Palette, FALSE);
+  DrawSkinRect(dc, MainPanelSkin.Normal, kPositionCounter);
+  HFONT font = CreatePixelFont(dc, kFace, 9);
+  HGDIOBJ oldFont = SelectObject(dc, font);
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, kYellow);
+  char text[16];
+  snprintf(text, sizeof text, "%d", static_cast<int>(position) + 1);
+  Text(dc, text, RECT{176, 42, 210, 54}, DT_LEFT);
+  SelectObject(dc, oldFont);
+  DeleteObject(font);
+  SelectPalette(dc, oldPalette, FALSE);
+  ReleaseDC(panel, dc);
+}
+
 void MainPanelSizeText(char (&text)[32]) {
   RECT client = {0, 0, VideoWindow.PictureWidth, VideoWindow.PictureHeight};
   if (HWND video = VideoWindowHandle(); video && !IsIconic(video)) GetClientRect(video, &client);
@@ -690,7 +548,7 @@ INT_PTR CALLBACK MainPanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM l
       ClipNotice(panel, wParam, lParam);
       return FALSE;
     case WM_HSCROLL:
-      if (reinterpret_cast<HWND>(lParam) == Trackbar(panel)) TrackbarMoved(panel, wParam);
+      if (reinterpret_cast<HWND>(lParam) == ClipTrackbar(panel)) TrackbarMoved(panel, wParam);
       return TRUE;
   }
   return FALSE;

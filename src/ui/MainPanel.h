@@ -106,6 +106,11 @@ void ResetMainPanelLitFlags();
 // read-outs show the mode it is in now.
 void MainPanelShowMode();
 
+// The clip transport's looks, drawn at once: the lit flags of Play, Pause and Stop, and
+// the frame counter (position + 1).
+void MainPanelShowTransport(HWND panel, int play, int pause, int stop);
+void MainPanelShowPosition(HWND panel, uint32_t position);
+
 // The size read-out: the video window's client size ("352 x 240"); a minimised window
 // keeps the picture size it had.
 void MainPanelSizeText(char (&text)[32]);

@@ -98,7 +98,7 @@ void DrawSourceOptions() {
   Emphasis(dc, standardRow);
   Text(dc, "Video\nStandard", RECT{I(W / 35), I((49 * H) >> 6), I(6 * W / 35), I((14 * H) >> 4)},
        DT_VCENTER | DT_CENTER);
-  for (int s = 0; s < kVideoStandardCount; ++s) {
+  for (int s = 0; s < static_cast<int>(kVideoStandardCount); ++s) {
     const unsigned row = s < 3 ? 12 : 13;
     const unsigned column = s < 3 ? s : s - 3;
     const RECT r = {I((column + 1) * W / 5), I((row * H) >> 4), I((column + 2) * W / 5),
