@@ -22,7 +22,32 @@ SkinPanel MainPanelSkin;
 
 namespace {
 
-// One row of the panel's table: a rectangle (left, top) - (right, bottom) in panel pixels.
+// The face's rectangles, shared with the skin generator.
+struct LayoutRow {
+  int Id;
+  RECT Area;  // (left, top) - (right, bottom)
+};
+constexpr LayoutRow kLayout[] = {
+#define MAIN_HOT_AREA(id, left, top, right, bottom) {id, {left, top, right, bottom}},
+#define MAIN_FIELD(name, x, y, width, height)
+#include "main_panel_layout.inc"
+#undef MAIN_HOT_AREA
+#undef MAIN_FIELD
+};
+#define MAIN_HOT_AREA(id, left, top, right, bottom)
+#define MAIN_FIELD(name, x, y, width, height) \
+  constexpr SkinRect kMain##name = {x, y, width, height};
+#include "main_panel_layout.inc"
+#undef MAIN_HOT_AREA
+#undef MAIN_FIELD
+
+constexpr RECT LayoutArea(int id) {
+  for (const LayoutRow& row : kLayout)
+    if (row.Id == id) return row.Area;
+  return {};
+}
+
+// One row of the panel's table.
 struct ButtonRow {
   int Id;
   RECT Area;
@@ -34,39 +59,45 @@ struct ButtonRow {
 
 // In hit-test order.
 constexpr ButtonRow kButtons[] = {
-    {kButtonCaptureMode, {56, 41, 71, 56}, "Capture Mode", kLitCaptureMode, 0, false},
-    {kButtonLiveVideoMode, {71, 41, 87, 56}, "LiveVideo Mode", kLitLiveVideoMode, 0, false},
-    {kButtonSpare, {91, 41, 106, 56}, "", kLitSpare, 0, false},
-    {kButtonFullScreen, {106, 41, 122, 56}, "Full Screen  (Ctrl+S)", kLitFullScreen, 0, false},
-    {kButtonAbout, {8, 45, 19, 56}, "About", -1, 0, true},
-    {kButtonExit, {21, 45, 32, 56}, "Exit", -1, 0, true},
-    {kButtonMinimize, {34, 45, 45, 56}, "Minimize", -1, 0, true},
-    {kButtonLogo, {16, 8, 38, 27}, "About", -1, 0, false},
-    {kButtonVideoFormat, {291, 37, 310, 56}, "Video Format", kLitVideoFormat, 0, false},
-    {kButtonSourceOptions,
-     {375, 25, 391, 41},
-     "Show/Hide Video Source Options",
-     kLitSourceOptions,
-     0,
+    {kButtonCaptureMode, LayoutArea(kButtonCaptureMode), "Capture Mode", kLitCaptureMode, 0, false},
+    {kButtonLiveVideoMode, LayoutArea(kButtonLiveVideoMode), "LiveVideo Mode", kLitLiveVideoMode, 0,
      false},
-    {kButtonSetCaptureFile, {331, 37, 349, 56}, "Set Capture File", kLitSetCaptureFile, 0, false},
-    {kButtonCaptureVideo, {331, 12, 349, 31}, "Capture Video  (F7)", kLitCaptureVideo, 0, false},
-    {kButtonCaptureFrames, {311, 12, 329, 31}, "Capture Frames  (F6)", kLitCaptureFrames, 0, false},
-    {kButtonCaptureSingleFrame,
-     {291, 12, 309, 31},
-     "Capture Single Frame  (F5)",
-     kLitCaptureSingleFrame,
-     0,
+    {kButtonSpare, LayoutArea(kButtonSpare), "", kLitSpare, 0, false},
+    {kButtonFullScreen, LayoutArea(kButtonFullScreen), "Full Screen  (Ctrl+S)", kLitFullScreen, 0,
      false},
-    {kButtonLeft, {364, 25, 372, 41}, "Left", kLitLeft, kTimerArrowLeftRight, false},
-    {kButtonRight, {393, 25, 402, 41}, "Right", kLitRight, kTimerArrowLeftRight, false},
-    {kButtonUp, {375, 14, 391, 24}, "Up", kLitUp, kTimerArrowUpDown, false},
-    {kButtonDown, {375, 43, 391, 53}, "Down", kLitDown, kTimerArrowUpDown, false},
-    {kButtonOpenVideoFile, {311, 37, 329, 56}, "Open Video File", -1, 0, false},
-    {kButtonPlay, {255, 9, 268, 22}, "Play", kLitPlay, 0, false},
-    {kButtonPause, {241, 9, 254, 22}, "Pause", kLitPause, 0, false},
-    {kButtonStop, {269, 9, 282, 22}, "Stop", kLitStop, 0, false},
+    {kButtonAbout, LayoutArea(kButtonAbout), "About", -1, 0, true},
+    {kButtonExit, LayoutArea(kButtonExit), "Exit", -1, 0, true},
+    {kButtonMinimize, LayoutArea(kButtonMinimize), "Minimize", -1, 0, true},
+    {kButtonLogo, LayoutArea(kButtonLogo), "About", -1, 0, false},
+    {kButtonVideoFormat, LayoutArea(kButtonVideoFormat), "Video Format", kLitVideoFormat, 0, false},
+    {kButtonSourceOptions, LayoutArea(kButtonSourceOptions), "Show/Hide Video Source Options",
+     kLitSourceOptions, 0, false},
+    {kButtonSetCaptureFile, LayoutArea(kButtonSetCaptureFile), "Set Capture File",
+     kLitSetCaptureFile, 0, false},
+    {kButtonCaptureVideo, LayoutArea(kButtonCaptureVideo), "Capture Video  (F7)", kLitCaptureVideo,
+     0, false},
+    {kButtonCaptureFrames, LayoutArea(kButtonCaptureFrames), "Capture Frames  (F6)",
+     kLitCaptureFrames, 0, false},
+    {kButtonCaptureSingleFrame, LayoutArea(kButtonCaptureSingleFrame), "Capture Single Frame  (F5)",
+     kLitCaptureSingleFrame, 0, false},
+    {kButtonLeft, LayoutArea(kButtonLeft), "Left", kLitLeft, kTimerArrowLeftRight, false},
+    {kButtonRight, LayoutArea(kButtonRight), "Right", kLitRight, kTimerArrowLeftRight, false},
+    {kButtonUp, LayoutArea(kButtonUp), "Up", kLitUp, kTimerArrowUpDown, false},
+    {kButtonDown, LayoutArea(kButtonDown), "Down", kLitDown, kTimerArrowUpDown, false},
+    {kButtonOpenVideoFile, LayoutArea(kButtonOpenVideoFile), "Open Video File", -1, 0, false},
+    {kButtonPlay, LayoutArea(kButtonPlay), "Play", kLitPlay, 0, false},
+    {kButtonPause, LayoutArea(kButtonPause), "Pause", kLitPause, 0, false},
+    {kButtonStop, LayoutArea(kButtonStop), "Stop", kLitStop, 0, false},
 };
+
+// The table and the layout name the same buttons in the same order.
+constexpr bool SameOrderAsLayout() {
+  if (std::size(kButtons) != std::size(kLayout)) return false;
+  for (size_t i = 0; i < std::size(kButtons); ++i)
+    if (kButtons[i].Id != kLayout[i].Id) return false;
+  return true;
+}
+static_assert(SameOrderAsLayout());
 constexpr size_t kButtonCount = std::size(kButtons);
 
 struct ButtonGeometry {
@@ -114,7 +145,7 @@ const std::array<HotArea, kButtonCount> kHotAreas = [] {
 constexpr POINT kShape[] = {{0, 0},    {0, 66},   {6, 66},   {6, 69},
                             {414, 69}, {414, 66}, {419, 66}, {419, 0}};
 
-constexpr SkinRect kReadOut = {137, 27, 144, 29};
+constexpr SkinRect kReadOut = kMainReadOut;
 constexpr SkinRect kPositionCounter = {176, 42, 34, 12};
 constexpr SkinRect kSizeReadOut = {210, 42, 60, 12};
 constexpr SkinRect kWholePanel = {0, 0, kMainPanelWidth, kMainPanelHeight};
@@ -430,7 +461,8 @@ void InitPanel(HWND panel) {
   InitSkinPanel(panel, MainPanelSkin, kShape, IDB_MAIN_PANEL_NORMAL, IDB_MAIN_PANEL_PRESSED,
                 IDB_MAIN_PANEL_LIT, PC_NOCOLLAPSE);
   PreloadVideoDriver();
-  SetWindowPos(GetDlgItem(panel, IDC_POSITION_TRACKBAR), nullptr, 137, 10, 100, 15, SWP_NOZORDER);
+  SetWindowPos(GetDlgItem(panel, IDC_POSITION_TRACKBAR), nullptr, kMainTrackbar.X, kMainTrackbar.Y,
+               kMainTrackbar.Width, kMainTrackbar.Height, SWP_NOZORDER);
   TunerPanel.AudioModeIndicator = 1;
 }
 
