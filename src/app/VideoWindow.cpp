@@ -88,6 +88,24 @@ void EndWithoutLiveVideo() {
   PostQuitMessage(0);
 }
 
+// Around a capture: the player lets go of the file, the main panel steps aside, and the
+// clip written waits in the player.
+void ReleaseClip() {
+  CloseVideo(VideoWindow.Window);
+}
+
+void MinimiseMainPanel() {
+  if (Panels.MainPanel) ShowWindow(Panels.MainPanel, SW_MINIMIZE);
+}
+
+void RestoreMainPanel() {
+  if (Panels.MainPanel) ShowWindow(Panels.MainPanel, SW_RESTORE);
+}
+
+void HandOnCapturedClip() {
+  if (Panels.MainPanel) SendMessageA(Panels.MainPanel, kMsgCapturedVideoReady, 0, 0);
+}
+
 // Live video rebuilt for the field of a new standard.
 void RebuildForStandard(int standard) {
   Display.VideoPortConfig.FieldHeight = VideoPortFieldHeight(standard);
@@ -467,16 +485,9 @@ LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 
 bool CreateVideoWindow(HINSTANCE instance, int) {
   SetSourceHooks(SourceHooks{RebuildForStandard, FitCaptureMode});
-  SetCaptureHooks(CaptureHooks{[] {
-                                 if (Panels.MainPanel) ShowWindow(Panels.MainPanel, SW_MINIMIZE);
-                               },
-                               [] {
-                                 if (Panels.MainPanel) ShowWindow(Panels.MainPanel, SW_RESTORE);
-                               },
-                               [] {
-                                 if (Panels.MainPanel)
-                                   SendMessageA(Panels.MainPanel, kMsgCapturedVideoReady, 0, 0);
-                               }});
+  SetClipRepaint(RepaintVideo);
+  SetCaptureHooks(
+      CaptureHooks{ReleaseClip, MinimiseMainPanel, RestoreMainPanel, HandOnCapturedClip});
   if (!RegisterWindowClass(kVideoWindowClass, VideoWindowProc, instance, CS_HREDRAW | CS_VREDRAW,
                            LoadIconA(instance, MAKEINTRESOURCEA(IDI_LUMETRA)),
                            static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))))

@@ -12,7 +12,6 @@
 #include "capture/win32/FrameGrab.h"
 #include "capture/win32/StillCapture.h"
 #include "display/win32/OverlayPlacement.h"
-#include "playback/VideoPlayer.h"
 #include "win32/Handles.h"
 #include "win32/MessageBox.h"
 #include "win32/Program.h"
@@ -180,7 +179,7 @@ int ComputeFrameLimit() {
   const char* aviName = CaptureOptions.aviFileName;
   // The player may hold the very file about to be replaced: it lets go first, or the
   // old clip would survive a capture that writes nothing.
-  CloseVideo(VideoWindow.Window);
+  if (Hooks.ReleaseClip) Hooks.ReleaseClip();
   SetCurrentDirectoryA(aviName);
   // A capture that cannot be converted must not cost the file already under that name.
   if (CaptureOptions.aviFormat == 0 || CaptureOptions.aviFormat == 1) DeleteFileA(aviName);

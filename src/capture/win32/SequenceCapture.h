@@ -40,9 +40,11 @@ struct SequenceCaptureState {
 };
 extern SequenceCaptureState SequenceCapture;
 
-// What the application does around a capture: the panels out of the way while it runs and
-// back after it, and the clip it wrote handed on to be played.
+// What the application does around a capture: the clip player lets go of its file (it may
+// be the one about to be replaced), the panels out of the way while it runs and back after
+// it, and the clip it wrote handed on to be played.
 struct CaptureHooks {
+  std::function<void()> ReleaseClip;
   std::function<void()> HidePanels;
   std::function<void()> RestorePanels;
   std::function<void()> CapturedVideoReady;

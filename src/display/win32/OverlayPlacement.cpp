@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "display/OverlayGeometry.h"
 #include "display/win32/DisplayChain.h"
 #include "hw/Decoder.h"
-#include "playback/VideoPlayer.h"
 #include "shared/Settings.h"
 #include "win32/ViewState.h"
 #include "win32/WindowMessages.h"
@@ -255,11 +255,19 @@ bool RestartVideo() {
   return false;
 }
 
+namespace {
+std::function<void()> ClipRepaint;
+}  // namespace
+
+void SetClipRepaint(std::function<void()> repaint) {
+  ClipRepaint = std::move(repaint);
+}
+
 void PaintColorKey() {
   const DisplayState& d = Display;
   if (d.ColorKey == 1 || !d.PrimarySurface) return;
   if (VideoWindow.ViewMode == kPlaybackMode) {
-    RepaintVideo();  // the clip's picture, not the key
+    if (ClipRepaint) ClipRepaint();  // the clip's picture, not the key
     return;
   }
   RECT window;

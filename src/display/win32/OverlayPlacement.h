@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <functional>
+
 struct OverlayPlacementState {
   DWORD PrescaleWidth = 0;  // 720 >> level
   DWORD LeftCrop = 0;
@@ -46,8 +48,10 @@ bool UpdateOverlayPosition();
 bool ConfigureVideoPort(int level);
 // Tries the prescale levels 0..4 until one places the overlay.
 bool RestartVideo();
-// Fills the client area with the colour key so the overlay shows through.
+// Fills the client area with the colour key so the overlay shows through; in play mode the
+// clip's picture is drawn instead, by what the application installs here.
 void PaintColorKey();
+void SetClipRepaint(std::function<void()> repaint);
 // The video window's refresh tick (kTimerOverlay), and the rebuild after a standard change.
 // False when live video cannot be restored (no overlay to be had): the display has been
 // released, and the program cannot go on.
