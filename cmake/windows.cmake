@@ -63,7 +63,7 @@ target_link_libraries(lumetra PRIVATE lumetra_app lumetra_sim_win32)
 lumetra_windows_binary(lumetra)
 file(GLOB RESOURCE_BITMAPS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.bmp)
 set_source_files_properties(${RESOURCE_SCRIPT} PROPERTIES
-  OBJECT_DEPENDS "${RESOURCE_BITMAPS};${CMAKE_SOURCE_DIR}/resources/lumetra.ico;${CMAKE_SOURCE_DIR}/resources/resource.h")
+  OBJECT_DEPENDS "${RESOURCE_BITMAPS};${CMAKE_SOURCE_DIR}/resources/lumetra.ico;${CMAKE_SOURCE_DIR}/resources/resource.h;${CMAKE_SOURCE_DIR}/resources/version.h")
 
 # The YVU9 decompressor as a driver DLL that users can register for every player.
 add_library(lumyvu9 SHARED ${CMAKE_SOURCE_DIR}/src/playback/driver/Yvu9Driver.cpp

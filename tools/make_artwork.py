@@ -2,7 +2,9 @@
 """Writes the committed artwork of lumetra.exe.
 
   resources/logo.bmp     bitmap 153, the start-up logo: 640 x 480, 8 bits per pixel,
-                         236 colours, BI_RGB, bottom-up (PaintLogo uses it in place)
+                         236 colours, BI_RGB, bottom-up (PaintLogo uses it in place),
+                         with the version of resources/version.h; run this again when
+                         that changes
   resources/lumetra.ico  icon 154: a small TV with colour bars, 32 x 32 and 16 x 16
 
 Usage: python3 tools/make_artwork.py [--out DIR] [--preview DIR]
@@ -16,6 +18,7 @@ drawn here too. Same inputs, same bytes: nothing depends on the clock or on rand
 
 import argparse
 import os
+import re
 import struct
 import subprocess
 import sys
@@ -27,6 +30,16 @@ LOGO_COLOURS = 236
 # that neutral areas (the TV cabinet, the footer type) dither on a ramp five times finer.
 CUBE = [0, 51, 102, 153, 204, 255]
 GREY_STEPS = 25  # 0..255 in 26 levels; every fifth one is a cube grey
+
+
+def program_version():
+    """The version text of resources/version.h, the one place the program keeps it."""
+    here = os.path.dirname(os.path.abspath(__file__))
+    with open(os.path.join(here, "..", "resources", "version.h")) as f:
+        found = re.search(r'#define LUMETRA_VERSION_TEXT "([^"]+)"', f.read())
+    if not found:
+        sys.exit("resources/version.h has no LUMETRA_VERSION_TEXT")
+    return found.group(1)
 
 
 def make_palette():
@@ -209,7 +222,7 @@ def logo_mvg():
 
     add("text-anchor start")
     add("font DejaVu-Sans font-size 14 fill '#999999'")
-    add("text 24,452 'Version 1.0'")
+    add(f"text 24,452 'Version {program_version()}'")
     add("text-anchor end")
     add("text 616,452 'Starting...'")
 

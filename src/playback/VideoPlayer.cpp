@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "capture/AviClip.h"
+#include "playback/RgbCodec.h"
 #include "win32/MessageBox.h"
 #include "win32/ViewState.h"
 
@@ -34,6 +36,47 @@ int FailOpen() {
   ShowProductMessage(nullptr, text, kOpenFailureStyle);
   Playback.videoOpen = 0;
   return 0;
+}
+
+class ClipFile final : public ClipByteSource {
+ public:
+  explicit ClipFile(const char* path)
+      : file_(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+  ~ClipFile() override {
+    if (IsOpen()) CloseHandle(file_);
+  }
+  ClipFile(const ClipFile&) = delete;
+  ClipFile& operator=(const ClipFile&) = delete;
+
+  bool IsOpen() const { return file_ != INVALID_HANDLE_VALUE; }
+  uint64_t Size() override {
+    LARGE_INTEGER size = {};
+    return GetFileSizeEx(file_, &size) ? static_cast<uint64_t>(size.QuadPart) : 0;
+  }
+  bool ReadAt(uint64_t offset, void* data, size_t size) override {
+    LARGE_INTEGER at = {};
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    auto* out = static_cast<char*>(data);
+    if (!SetFilePointerEx(file_, at, nullptr, FILE_BEGIN)) return false;
+    while (size > 0) {
+      const DWORD want = size > 0x10000000 ? 0x10000000 : static_cast<DWORD>(size);
+      DWORD got = 0;
+      if (!ReadFile(file_, out, want, &got, nullptr) || got == 0) return false;
+      out += got;
+      size -= got;
+    }
+    return true;
+  }
+
+ private:
+  HANDLE file_;
+};
+
+// The clip's structure as the program reads it; MCI's player trusts it blindly.
+bool CheckClip(const char* path, AviClipInfo& info) {
+  ClipFile file(path);
+  return file.IsOpen() && CheckAviClip(file, info) == AviClipFault::None;
 }
 
 bool Play(HWND notifyWindow, DWORD flags, DWORD from, DWORD to) {
@@ -67,9 +110,17 @@ void ReleaseVideoDriver() {
 
 int OpenVideo(HWND window) {
   if (Playback.videoOpen) CloseVideo(window);
+  AviClipInfo clip;
+  if (!CheckClip(Playback.videoFileName, clip)) return FailOpen();
+  // Uncompressed 24-bit frames would otherwise reach whatever codec the system offers by
+  // default (see RgbCodec.h).
+  if (clip.Compression == BI_RGB && clip.BitCount == 24) InstallRgbDecompressor();
   MCI_OPEN_PARMSA open = {};
   open.lpstrElementName = Playback.videoFileName;
-  if (Send(0, MCI_OPEN, MCI_OPEN_ELEMENT, &open) != 0) return FailOpen();
+  if (Send(0, MCI_OPEN, MCI_OPEN_ELEMENT, &open) != 0) {
+    RemoveRgbDecompressor();
+    return FailOpen();
+  }
   Playback.videoDevice = static_cast<MCIDEVICEID>(open.wDeviceID);
   Playback.videoOpen = 1;
 
@@ -87,6 +138,7 @@ int OpenVideo(HWND window) {
   if (!StatusItem(MCI_STATUS_LENGTH, length) || length == 0) {
     Send(Playback.videoDevice, MCI_CLOSE, 0, nullptr);
     Playback.videoDevice = 0;
+    RemoveRgbDecompressor();
     return FailOpen();
   }
   Playback.videoLength = static_cast<uint32_t>(length);
@@ -98,6 +150,7 @@ int OpenVideo(HWND window) {
 void CloseVideo(HWND window) {
   // Only our own clip: a stale identifier may by now name another device.
   if (Playback.videoOpen) Send(Playback.videoDevice, MCI_CLOSE, 0, nullptr);
+  RemoveRgbDecompressor();
   Playback.videoDevice = 0;
   Playback.videoPlaying = 0;
   Playback.videoOpen = 0;

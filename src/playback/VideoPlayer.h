@@ -27,8 +27,9 @@ int PreloadVideoDriver();
 void ReleaseVideoDriver();
 
 // Opens Playback.videoFileName for display in `window`, closing any clip first. 1 on
-// success; 0 after telling the user. A file the device opens but cannot report a length
-// for is closed again and fails the same way.
+// success; 0 after telling the user. The program reads the file's headers and index
+// first, and a file it would not trust never reaches the device. A file the device opens but cannot
+// report a length for is closed again and fails the same way.
 int OpenVideo(HWND window);
 void CloseVideo(HWND window);
 // Plays on from the current position; the completion notice goes to `notifyWindow`.

@@ -253,6 +253,17 @@ check "exit code 0" test "$(wait_rc stress 15)" = 0
 echo "-- live video"
 # "R G B" of one screen pixel in a screenshot.
 pixel() { convert "$1" -format "%[fx:int(255*p{$2,$3}.r)] %[fx:int(255*p{$2,$3}.g)] %[fx:int(255*p{$2,$3}.b)]" info:; }
+# Pixels of the colour key (magenta) in the video window's client area of a screenshot.
+key_pixels() {  # file x y w h
+  convert "$1" -crop "$4x$5+$2+$3" +repage -fx 'r > 0.9 && g < 0.1 && b > 0.9' \
+    -format '%[fx:int(mean * w * h)]' info:
+}
+client_key_pixels() {  # file: at the video window's client area as it is now
+  local w o
+  w=$(ctl wait-window QUENDALUMETRA 1000)
+  o=$(grep -o 'origin=[0-9,]*' <<<"$w" | cut -d= -f2)
+  key_pixels "$1" "${o%,*}" "${o#*,}" 352 240
+}
 is_colour() {  # file x y pattern: each channel H (>150) or L (<100)
   local rgb; rgb=($(pixel "$1" "$2" "$3")); local want=$4 i
   for i in 0 1 2; do
@@ -572,6 +583,16 @@ placed() {  # window x y -> screenshot $work/place-<tag>.png after the overlay t
 }
 # The border is 3 pixels: the client lands on multiples of 8, where the card's
 # destination boundary lets the picture start at the client's edge.
+# Client areas off the card's 8-pixel destination boundary: the overlay starts at the
+# next multiple of 8 and the strip left of it is black, never the key.
+for x in 98 201 305; do
+  placed "$x" 93 "unaligned-$x"
+  read -r cx cy < <(ctl wait-window QUENDALUMETRA 1000 | grep -o 'origin=[0-9,]*' | cut -d= -f2 | tr , ' ')
+  check "client at x $cx: no key colour in the client area" \
+    test "$(key_pixels "$work/place-unaligned-$x.png" "$cx" "$cy" 352 240)" = 0
+  check "client at x $cx: the strip left of the overlay is black" \
+    is_colour "$work/place-unaligned-$x.png" "$cx" $((cy + 120)) LLL
+done
 placed 197 93 moved
 frame_edges "moved to (200,96)" "$work/place-moved.png" 200 96 352 240
 check "moved: no picture outside the window" unchanged_outside "$work/place-moved.png" "$(around 200 96 352 240)"
@@ -615,6 +636,53 @@ check "off the bottom edge: left, right and top of the frame" bash -c "$(declare
 check "off the bottom edge: nothing outside" unchanged_outside "$work/place-off-bottom.png" "194,662 557,767"
 ctl command QUENDALUMETRA 40004 >/dev/null
 check "exit code 0" test "$(wait_rc place 15)" = 0
+
+echo "-- no key colour in place of the picture: start-up, the tuner panel closed, processing"
+if command -v xdotool >/dev/null; then
+  simulator_reset
+  start nokey
+  ctl wait-window QUENDALUMETRA 15000 >/dev/null
+  keyed=""
+  for i in 1 2 3 4 5 6; do
+    import -window root "$work/nokey-start-$i.png"
+    keyed+="$(client_key_pixels "$work/nokey-start-$i.png") "
+  done
+  check "from the window's first appearance to live video: no key colour ($keyed)" \
+    test "$(tr -d ' 0' <<<"$keyed")" = ""
+  click() { local p; p=$(ctl point "$@") || return 1; xdotool mousemove $p click 1; sleep 0.5; }
+  read -r x y < <(ctl point "Corvan Telvista" 0)
+  xdotool mousemove "$x" "$y" click 3; sleep 0.7
+  xdotool mousemove $((x + 20)) $((y + 9)) click 1  # Video Source
+  click "Video Source" 1003
+  click "Video Source" 1
+  tuner_panel_up() { ctl wait-window "#32770|Corvan Tuner Panel" 3000 >/dev/null; }
+  check "Video Source's OK with the Tuner brings up the tuner panel" tuner_panel_up
+  click "Corvan Tuner Panel" 0 78 84  # its close key
+  keyed=""
+  for i in 1 2 3 4 5; do
+    sleep 0.3
+    import -window root "$work/nokey-tuner-$i.png"
+    keyed+="$(client_key_pixels "$work/nokey-tuner-$i.png") "
+  done
+  check "after the tuner panel's close key: no key colour ($keyed)" \
+    test "$(tr -d ' 0' <<<"$keyed")" = ""
+  ctl command QUENDALUMETRA 40021 >/dev/null; sleep 1
+  ctl key QUENDALUMETRA F7 >/dev/null; sleep 6
+  ctl key QUENDALUMETRA A >/dev/null
+  keyed=""
+  for i in 1 2 3 4 5 6; do
+    import -window root "$work/nokey-processing-$i.png"
+    keyed+="$(client_key_pixels "$work/nokey-processing-$i.png") "
+  done
+  check "from the end of a video capture through its processing: no key colour ($keyed)" \
+    test "$(tr -d ' 0' <<<"$keyed")" = ""
+  ctl msgbox "Corvan Telvista" 30000 >"$work/nokey-capture.box"
+  check "the capture was processed" grep -q '^text=Captured ' "$work/nokey-capture.box"
+  ctl command QUENDALUMETRA 40004 >/dev/null
+  check "exit code 0" test "$(wait_rc nokey 15)" = 0
+else
+  echo "  skip (no xdotool)"
+fi
 
 echo "-- dialogs with the pointer: Video Source, tuner panel, Channel Setting, About"
 if command -v xdotool >/dev/null; then

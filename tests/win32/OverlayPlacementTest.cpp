@@ -115,12 +115,27 @@ TEST_F(DisplayChainPlacementTest, MinimisedWindowHidesTheOverlay) {
   ShowWindow(window_, SW_RESTORE);
 }
 
-TEST_F(DisplayChainPlacementTest, PaintColorKeyFillsTheClientAreaWithTheKey) {
+// The key goes only where the overlay shows video: a strip the aligned overlay leaves
+// uncovered, and the whole client area while the overlay is hidden, are black.
+TEST_F(DisplayChainPlacementTest, PaintColorKeyKeysOnlyWhereTheOverlayShows) {
+  const auto fill = [](const char* dest, const char* colour) {
+    return std::string("Primary.Blt dest=") + dest +
+           " src=null,null flags=" + Hex(DDBLT_COLORFILL) + " fill=" + colour;
+  };
   PaintColorKey();
-  EXPECT_EQ(card_.Calls(),
-            std::vector<std::string>{"Primary.Blt dest=100,100,452,340 src=null,null "
-                                     "flags=" +
-                                     Hex(DDBLT_COLORFILL) + " fill=0xf81f"});
+  EXPECT_EQ(card_.Calls(), std::vector<std::string>{fill("100,100,452,340", "0xf81f")});
+  card_.config.caps |= DDCAPS_ALIGNBOUNDARYDEST;
+  card_.config.alignBoundaryDest = 8;
+  MoveClient(101, 100, 352, 240);
+  ASSERT_TRUE(UpdateOverlayPosition());
+  card_.ClearCalls();
+  PaintColorKey();
+  EXPECT_EQ(card_.Calls(), (std::vector<std::string>{fill("101,100,104,340", "0x0"),
+                                                     fill("104,100,453,340", "0xf81f")}));
+  HideOverlay();
+  card_.ClearCalls();
+  PaintColorKey();
+  EXPECT_EQ(card_.Calls({"Primary.Blt"}), std::vector<std::string>{fill("101,100,453,340", "0x0")});
   card_.ClearCalls();
 
   // Playback draws its own picture; a minimised window and a key not yet chosen get nothing.

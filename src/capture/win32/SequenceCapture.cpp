@@ -105,6 +105,7 @@ void AppendPicture() {
 // Conversion of the N pictures captured, between the progress dialog's opening and
 // closing. Returns the conversion's result (0 for an unknown format).
 int ConvertCapture(uint32_t durationMs, const char* unsupportedMessage) {
+  PauseOverlay();
   ShowConversionProgress(SequenceCapture.Frames);
   int converted = 0;
   const int format = CaptureOptions.aviFormat;
@@ -254,6 +255,8 @@ int CaptureVideo() {
     AppendPicture();
   }
   const DWORD end = GetTickCount();
+  // Closing the raw file and the conversion keep the thread from repairing the overlay.
+  PauseOverlay();
 
   if (SequenceCapture.Notice) DestroyWindow(SequenceCapture.Notice);
   SequenceCapture.Notice = nullptr;

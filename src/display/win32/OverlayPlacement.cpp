@@ -17,6 +17,8 @@ OverlayPlacementState Placement;
 namespace {
 
 constexpr int kPrescaleLevels = 5;
+constexpr DWORD kBlack = 0;  // in any RGB pixel format of the primary surface
+constexpr UINT kNeverPosted = WM_APP + 0x3FFF;
 
 Rect ToRect(const RECT& r) {
   return Rect{r.left, r.top, r.right, r.bottom};
@@ -44,6 +46,34 @@ PortGeometry CurrentGeometry() {
   return g;
 }
 
+// The window's key area follows the overlay: when the part of the client area it covers
+// changes, the window is painted again (a plain move keeps it).
+// Trying the prescale levels hides the overlay between failed ones: only where it ends
+// up counts.
+int g_restarting = 0;
+
+void SetShownRect(const RECT& shown) {
+  Placement.ShownRect = shown;
+  RECT inClient = {0, 0, 0, 0};
+  RECT client;
+  if (!IsRectEmpty(&shown) && GetClientScreenRect(client)) {
+    inClient = shown;
+    OffsetRect(&inClient, -client.left, -client.top);
+  }
+  if (g_restarting || SameRect(inClient, Placement.ShownInClient)) return;
+  Placement.ShownInClient = inClient;
+  if (VideoWindow.Window) InvalidateRect(VideoWindow.Window, nullptr, FALSE);
+}
+
+void FillScreenRect(const RECT& rect, DWORD colour) {
+  if (IsRectEmpty(&rect)) return;
+  RECT r = rect;
+  DDBLTFX fx = {};
+  fx.dwSize = sizeof(fx);
+  fx.dwFillColor = colour;
+  Display.PrimarySurface->Blt(&r, nullptr, nullptr, DDBLT_COLORFILL, &fx);
+}
+
 void ForgetPlacement() {
   Placement.PlacedRect = RECT{0, 0, 0, 0};
   Placement.PlacedPartial = -1;
@@ -53,6 +83,7 @@ void ForgetPlacement() {
 // A failed rebuild tries again, slower, from the same timer.
 void RetryRebuildLater() {
   DisplayRelease();
+  SetShownRect(RECT{0, 0, 0, 0});
   SetTimer(VideoWindow.Window, kTimerOverlay, kOverlayRetryMs, nullptr);
 }
 
@@ -171,6 +202,17 @@ void HideOverlay() {
     Display.OverlaySurface->UpdateOverlay(nullptr, Display.PrimarySurface, nullptr, DDOVER_HIDE,
                                           nullptr);
   }
+  SetShownRect(RECT{0, 0, 0, 0});
+}
+
+void PauseOverlay() {
+  HideOverlay();
+  ForgetPlacement();
+  PaintColorKey();
+  // Wine hands a window's drawing to the screen when the thread looks for messages and
+  // finds none; a look for a message that never comes does that now, before the wait.
+  MSG none;
+  PeekMessageA(&none, VideoWindow.Window, kNeverPosted, kNeverPosted, PM_NOREMOVE);
 }
 
 bool UpdateOverlayPosition() {
@@ -188,16 +230,21 @@ bool UpdateOverlayPosition() {
   LPDIRECTDRAWSURFACE primary = Display.PrimarySurface;
   if (!overlay || !primary) return false;
   if (Display.KeyAlways || partial) {
-    if (SUCCEEDED(
-            overlay->UpdateOverlay(&source, primary, &dest, DDOVER_SHOW | DDOVER_KEYDEST, nullptr)))
+    if (SUCCEEDED(overlay->UpdateOverlay(&source, primary, &dest, DDOVER_SHOW | DDOVER_KEYDEST,
+                                         nullptr))) {
+      SetShownRect(dest);
       return true;
+    }
   }
   // Without the key the overlay would paint over whatever covers the window.
   if (partial) {
     HideOverlay();
     return false;
   }
-  if (SUCCEEDED(overlay->UpdateOverlay(&source, primary, &dest, DDOVER_SHOW, nullptr))) return true;
+  if (SUCCEEDED(overlay->UpdateOverlay(&source, primary, &dest, DDOVER_SHOW, nullptr))) {
+    SetShownRect(dest);
+    return true;
+  }
   HideOverlay();
   return false;
 }
@@ -248,11 +295,14 @@ bool ConfigureVideoPort(int level) {
 }
 
 bool RestartVideo() {
+  ++g_restarting;
+  bool placed = false;
   // The overlay cannot shrink: a narrow window needs the port to deliver fewer columns.
-  for (int level = 0; level < kPrescaleLevels; ++level) {
-    if (ConfigureVideoPort(level)) return true;
-  }
-  return false;
+  for (int level = 0; level < kPrescaleLevels && !placed; ++level)
+    placed = ConfigureVideoPort(level);
+  --g_restarting;
+  SetShownRect(Placement.ShownRect);
+  return placed;
 }
 
 namespace {
@@ -265,17 +315,37 @@ void SetClipRepaint(std::function<void()> repaint) {
 
 void PaintColorKey() {
   const DisplayState& d = Display;
-  if (d.ColorKey == 1 || !d.PrimarySurface) return;
+  const bool chain = d.ColorKey != 1 && d.PrimarySurface;
   if (VideoWindow.ViewMode == kPlaybackMode) {
-    if (ClipRepaint) ClipRepaint();  // the clip's picture, not the key
+    if (chain && ClipRepaint) ClipRepaint();  // the clip's picture, not the key
     return;
   }
   RECT window;
   if (!GetClientScreenRect(window)) return;
-  DDBLTFX fx = {};
-  fx.dwSize = sizeof(fx);
-  fx.dwFillColor = d.ColorKey;
-  d.PrimarySurface->Blt(&window, nullptr, nullptr, DDBLT_COLORFILL, &fx);
+  if (!chain) {
+    // No display chain yet, or between a release and its rebuild: nothing to key.
+    if (HDC dc = GetDC(VideoWindow.Window)) {
+      RECT client;
+      GetClientRect(VideoWindow.Window, &client);
+      FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+      ReleaseDC(VideoWindow.Window, dc);
+    }
+    return;
+  }
+  // The aligned overlay may leave strips of the client area uncovered (its left edge is
+  // rounded up), and before the first placement or with the overlay hidden it covers
+  // nothing: those parts are black, never the key.
+  RECT keyed = {0, 0, 0, 0};
+  if (d.OverlaySurface) IntersectRect(&keyed, &window, &Placement.ShownRect);
+  if (IsRectEmpty(&keyed)) {
+    FillScreenRect(window, kBlack);
+    return;
+  }
+  FillScreenRect(RECT{window.left, window.top, window.right, keyed.top}, kBlack);
+  FillScreenRect(RECT{window.left, keyed.bottom, window.right, window.bottom}, kBlack);
+  FillScreenRect(RECT{window.left, keyed.top, keyed.left, keyed.bottom}, kBlack);
+  FillScreenRect(RECT{keyed.right, keyed.top, window.right, keyed.bottom}, kBlack);
+  FillScreenRect(keyed, d.ColorKey);
 }
 
 bool OverlayTick() {
@@ -286,6 +356,7 @@ bool OverlayTick() {
     DisplayRelease();
     Placement.DisplayLost = 1;
   }
+  if (Placement.DisplayLost) SetShownRect(RECT{0, 0, 0, 0});
 
   if (Placement.DisplayLost) {
     if (!DisplayCreate(false) || !OpenVideoPort()) {

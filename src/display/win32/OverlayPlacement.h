@@ -22,6 +22,10 @@ struct OverlayPlacementState {
   // (hanging off the screen) needs a new scale all the same.
   RECT PlacedClient = {0, 0, 0, 0};
   int DisplayLost = 0;  // the overlay is missing or lost until the chain is rebuilt
+  // Where the overlay shows video, in screen pixels; empty while it is hidden. Only there
+  // does the window hold the key: anywhere else the key would stand in for the picture.
+  RECT ShownRect = {0, 0, 0, 0};
+  RECT ShownInClient = {0, 0, 0, 0};  // the same in client coordinates, when last set
 };
 extern OverlayPlacementState Placement;
 
@@ -44,12 +48,17 @@ void AlignDestRect(RECT& rect);
 // (LeftCrop, TopCrop, PrescaleWidth - LeftCrop, SourceBottom).
 RECT FullSourceRect();
 void HideOverlay();
+// Before the thread blocks for a long time (the processing after a capture): hides the
+// overlay and paints its place black at once, as nothing will repair the picture until
+// the thread runs again; the next tick places the overlay afresh.
+void PauseOverlay();
 bool UpdateOverlayPosition();
 bool ConfigureVideoPort(int level);
 // Tries the prescale levels 0..4 until one places the overlay.
 bool RestartVideo();
-// Fills the client area with the colour key so the overlay shows through; in play mode the
-// clip's picture is drawn instead, by what the application installs here.
+// Fills the part of the client area the overlay covers with the colour key, so the
+// overlay shows through, and the rest (all of it while no overlay is up) with black. In
+// play mode the clip's picture is drawn instead, by what the application installs here.
 void PaintColorKey();
 void SetClipRepaint(std::function<void()> repaint);
 // The video window's refresh tick (kTimerOverlay), and the rebuild after a standard change.

@@ -416,7 +416,12 @@ bool OverlayScanout::ConvertLocked(const OverlayPicture& picture, const RECT& so
 }
 
 void OverlayScanout::PaintLocked(HDC dc, const RECT& d) {
-  if (picture_.empty()) return;
+  if (picture_.empty()) {
+    // Before the port's first field the overlay shows a black buffer, as a card's does.
+    const RECT all = {0, 0, d.right - d.left, d.bottom - d.top};
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    return;
+  }
   BITMAPINFO info = {};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
   info.bmiHeader.biWidth = pictureWidth_;
@@ -445,6 +450,7 @@ bool OverlayScanout::AboveVideoWindow(HWND video) const {
 // is never flooded and nothing here ever waits for it.
 void OverlayScanout::ShapeLoop() {
   SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+  HWND lastForeground = nullptr;
   std::unique_lock<std::mutex> lock(mutex_);
   while (!stopping_) {
     wake_.wait_for(lock, kShapeInterval);
@@ -455,7 +461,14 @@ void OverlayScanout::ShapeLoop() {
     if (placement.keyed && !shapePending_.exchange(true)) {
       if (!PostMessageA(window_, kMsgRefreshShape, generation, 0)) shapePending_ = false;
     }
-    const bool raise = !AboveVideoWindow(placement.videoWindow);
+    // Activating the video window raises it on the X server, above this window, while
+    // Wine's own stacking may still list this window first (so the check below passes):
+    // when the tuner panel closes and hands the activation to the video window, say.
+    const HWND foreground = GetForegroundWindow();
+    const bool activated = foreground != lastForeground && foreground &&
+                           foreground == GetAncestor(placement.videoWindow, GA_ROOT);
+    lastForeground = foreground;
+    const bool raise = activated || !AboveVideoWindow(placement.videoWindow);
     lock.lock();
     if (raise && shown_ && !raisePending_.exchange(true)) {
       if (!PostMessageA(window_, kMsgRaise, 0, 0)) raisePending_ = false;
