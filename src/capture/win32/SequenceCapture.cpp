@@ -4,6 +4,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "capture/AviFormat.h"
 #include "capture/CaptureNames.h"
@@ -11,12 +12,10 @@
 #include "capture/win32/FrameGrab.h"
 #include "capture/win32/StillCapture.h"
 #include "display/win32/OverlayPlacement.h"
-#include "playback/VideoPlayer.h"
 #include "win32/Handles.h"
 #include "win32/MessageBox.h"
 #include "win32/Program.h"
 #include "win32/ViewState.h"
-#include "win32/WindowMessages.h"
 
 SequenceCaptureState SequenceCapture;
 
@@ -26,12 +25,14 @@ void Say(HWND owner, const char* text, UINT style) {
   ShowProductMessage(owner, text, style);
 }
 
+CaptureHooks Hooks;
+
 void MinimiseMainPanel() {
-  if (Panels.MainPanel) ShowWindow(Panels.MainPanel, SW_MINIMIZE);
+  if (Hooks.HidePanels) Hooks.HidePanels();
 }
 
 void RestoreMainPanel() {
-  if (Panels.MainPanel) ShowWindow(Panels.MainPanel, SW_RESTORE);
+  if (Hooks.RestorePanels) Hooks.RestorePanels();
 }
 
 // The directory a file lands in: its free space is what the file can use.
@@ -113,14 +114,14 @@ int ConvertCapture(uint32_t durationMs, const char* unsupportedMessage) {
         format, {SequenceCapture.Frames, SequenceCapture.Width, SequenceCapture.Height},
         durationMs);
   } else {
-    Say(VideoWindow.Window, unsupportedMessage, kCaptureErrorStyle);
+    Say(VideoWindow.Window, unsupportedMessage, kErrorStyle);
   }
   CloseConversionProgress();
   return converted;
 }
 
 void AnnounceCapturedVideo() {
-  if (Panels.MainPanel) SendMessageA(Panels.MainPanel, kMsgCapturedVideoReady, 0, 0);
+  if (Hooks.CapturedVideoReady) Hooks.CapturedVideoReady();
 }
 
 // Ends the Capture Frames dialog: 1 after Done, 0 when it could not open.
@@ -132,14 +133,14 @@ INT_PTR CALLBACK CaptureFramesProc(HWND dialog, UINT message, WPARAM wParam, LPA
       SetDlgItemInt(dialog, kFrameCountId, 0, FALSE);
       ComputeFrameLimit();
       if (!CreateRawFile()) {
-        Say(dialog, kFramesCreateMessage, kCaptureErrorStyle);
+        Say(dialog, kFramesCreateMessage, kErrorStyle);
         EndDialog(dialog, 0);
         return TRUE;
       }
       if (!ObtainPicture()) {
         CloseRawFile();
         DeleteFileA(kRawCaptureFileName);
-        Say(dialog, kFramesMemoryMessage, kCaptureErrorStyle);
+        Say(dialog, kFramesMemoryMessage, kErrorStyle);
         EndDialog(dialog, 0);
       }
       return TRUE;
@@ -147,12 +148,12 @@ INT_PTR CALLBACK CaptureFramesProc(HWND dialog, UINT message, WPARAM wParam, LPA
       switch (LOWORD(wParam)) {
         case kCaptureButtonId:
           if (SequenceCapture.Frames >= SequenceCapture.FrameLimit) {
-            Say(dialog, kFramesDiskSpaceMessage, kCaptureErrorStyle);
+            Say(dialog, kFramesDiskSpaceMessage, kErrorStyle);
           } else if (!WaitForVsync()) {
-            Say(dialog, kFramesVsyncMessage, kCaptureErrorStyle);
+            Say(dialog, kFramesVsyncMessage, kErrorStyle);
           } else if (FAILED(
                          GrabFrame(SequenceCapture.Picture, kGrabLockFlags, FirstPictureRow()))) {
-            Say(dialog, kFramesLockMessage, kCaptureErrorStyle);
+            Say(dialog, kFramesLockMessage, kErrorStyle);
           } else {
             AppendPicture();
             SetDlgItemInt(dialog, kFrameCountId, SequenceCapture.Frames, FALSE);
@@ -171,11 +172,15 @@ INT_PTR CALLBACK CaptureFramesProc(HWND dialog, UINT message, WPARAM wParam, LPA
 
 }  // namespace
 
+void SetCaptureHooks(CaptureHooks hooks) {
+  Hooks = std::move(hooks);
+}
+
 int ComputeFrameLimit() {
   const char* aviName = CaptureOptions.aviFileName;
   // The player may hold the very file about to be replaced: it lets go first, or the
   // old clip would survive a capture that writes nothing.
-  CloseVideo(VideoWindow.Window);
+  if (Hooks.ReleaseClip) Hooks.ReleaseClip();
   SetCurrentDirectoryA(aviName);
   // A capture that cannot be converted must not cost the file already under that name.
   if (CaptureOptions.aviFormat == 0 || CaptureOptions.aviFormat == 1) DeleteFileA(aviName);
@@ -218,13 +223,13 @@ int CaptureVideo() {
   ComputeFrameLimit();
   SequenceCapture.Frames = 0;
   if (!CreateRawFile()) {
-    ShowCaptureMessageWithName(kCreateFileMessage, CaptureOptions.aviFileName, kCaptureErrorStyle);
+    ShowCaptureMessageWithName(kCreateFileMessage, CaptureOptions.aviFileName, kErrorStyle);
     return 0;
   }
   if (!ObtainPicture()) {
     CloseRawFile();
     DeleteFileA(kRawCaptureFileName);
-    Say(VideoWindow.Window, kVideoMemoryMessage, kCaptureErrorStyle);
+    Say(VideoWindow.Window, kVideoMemoryMessage, kErrorStyle);
     return 0;
   }
 
@@ -259,7 +264,7 @@ int CaptureVideo() {
   CloseRawFile();
   if (abandoned) {
     DeleteFileA(kRawCaptureFileName);
-    Say(VideoWindow.Window, abandoned, kCaptureErrorStyle);
+    Say(VideoWindow.Window, abandoned, kErrorStyle);
     return 0;
   }
   PaintColorKey();
