@@ -119,7 +119,7 @@ add_library(inpout_standin SHARED ${CMAKE_SOURCE_DIR}/tests/win32/inpout/InpOutS
   ${CMAKE_SOURCE_DIR}/src/sim/win32/ScenarioValues.cpp)
 set_target_properties(inpout_standin PROPERTIES PREFIX "" OUTPUT_NAME ${PORT_LIBRARY_NAME}
   RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/inpout-standin)
-target_link_libraries(inpout_standin PRIVATE lumetra_portable winmm advapi32)
+target_link_libraries(inpout_standin PRIVATE lumetra_sim winmm advapi32)
 target_include_directories(inpout_standin PRIVATE ${CMAKE_SOURCE_DIR}/src)
 target_compile_definitions(inpout_standin PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
 target_link_options(inpout_standin PRIVATE ${WIN_LINK_OPTIONS})
