@@ -248,9 +248,9 @@ BENCHMARK(BM_Scale5x_SwscaleSpline)->Apply(Repeated);
 #endif
 
 // ---------------------------------------------------------------------------------------
-// Summary: ratios in this run against the targets
+// Summary: ratios in this run against the goals
 
-// "a / b: r (target ...)" when both ran.
+// "a / b: r (goal ...)" when both ran.
 void PrintRatio(const BenchTimes& t, const char* label, const std::string& a, const std::string& b,
                 const char* target) {
   const double ta = BenchTime(t, a), tb = BenchTime(t, b);
@@ -270,15 +270,15 @@ void PrintRatio(const BenchTimes& t, const char* label, const std::string& a, co
     return;
   std::printf("\nPixel kernels (best path here: %s), best of repeated runs:\n",
               KernelPathName(best));
-  PrintRatio(t, "UyvyToBgr24Fixed / libyuv route", fixed, "BM_Bgr24_Libyuv", "(target <= 1.0)");
+  PrintRatio(t, "UyvyToBgr24Fixed / libyuv route", fixed, "BM_Bgr24_Libyuv", "(goal <= 0.6)");
   PrintRatio(t, "UyvyToBgr24Fixed / swscale point", fixed, "BM_Bgr24_SwscalePoint",
              "(libyuv's route: about 0.17)");
-  PrintRatio(t, "swscale area / UyvyToYvu9", "BM_Yvu9_SwscaleArea", yvu9, "faster (target >= 3)");
+  PrintRatio(t, "swscale area / UyvyToYvu9", "BM_Yvu9_SwscaleArea", yvu9, "faster (goal >= 12)");
   PrintRatio(t, "swscale bicubic / ScaleImage x5", "BM_Scale5x_SwscaleBicubic", scale,
-             "faster (target >= 2)");
+             "faster (goal >= 4)");
   PrintRatio(t, "swscale spline / ScaleImage x5", "BM_Scale5x_SwscaleSpline", scale, "faster");
   PrintRatio(t, "CopyFrameMmx / memcpy of the same rows", "BM_CopyFrame_Mmx", "BM_CopyFrame_Memcpy",
-             "(target <= 1.5)");
+             "(goal <= 1.1)");
   PrintRatio(t, "CopyFramePlain / memcpy of the same rows", "BM_CopyFrame_Plain",
              "BM_CopyFrame_Memcpy", "");
   const std::string reference = KernelPathName(KernelPath::Reference);

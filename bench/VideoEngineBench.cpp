@@ -132,8 +132,8 @@ const bool kRegistered = [] {
       }
       const double periodMs = 1000.0 / FieldRateForStandard(c.standard);
       const double ms = ns / 1e6;
-      std::printf("  %-42s %7.3f ms/field  %5.1f%% of the %.2f ms field period", c.name, ms,
-                  100.0 * ms / periodMs, periodMs);
+      std::printf("  %-42s %7.3f ms/field  %5.2f%% of the %.2f ms field period (goal <= 1%%)",
+                  c.name, ms, 100.0 * ms / periodMs, periodMs);
       if (copy > 0) std::printf("  %5.1fx a field copy", ns / copy);
       std::printf("\n");
     }

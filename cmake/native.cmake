@@ -1,19 +1,18 @@
 # Native tree: unit tests of the portable code and benchmarks.
 file(GLOB NATIVE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/native/*.cpp)
 add_executable(native_tests ${NATIVE_TEST_SOURCES})
-target_link_libraries(native_tests PRIVATE lumetra_portable GTest::gtest_main)
+target_link_libraries(native_tests PRIVATE lumetra_sim GTest::gtest_main)
 target_include_directories(native_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 # Tests of committed files (the skin bitmaps) read them from the source tree.
 target_compile_definitions(native_tests PRIVATE LUMETRA_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 target_compile_options(native_tests PRIVATE ${LUMETRA_WARNINGS})
-add_test(NAME native_tests COMMAND native_tests)
 
 if(NOT LUMETRA_SANITIZE)
   find_package(benchmark QUIET)
   file(GLOB BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
   if(benchmark_FOUND AND BENCH_SOURCES)
     add_executable(lumetra_bench ${BENCH_SOURCES})
-    target_link_libraries(lumetra_bench PRIVATE lumetra_portable benchmark::benchmark)
+    target_link_libraries(lumetra_bench PRIVATE lumetra_sim benchmark::benchmark)
     target_compile_options(lumetra_bench PRIVATE ${LUMETRA_WARNINGS})
     # Peers the pixel kernels are measured against; without them those comparisons drop out.
     find_package(PkgConfig QUIET)

@@ -457,21 +457,30 @@ BARS = [(204, 204, 204), (204, 204, 0), (0, 204, 204), (0, 204, 0), (204, 0, 204
 # Main panel
 
 MAIN_W, MAIN_H = 420, 70
-READOUT = (137, 27, 144, 29)  # x, y, width, height
-TRACKBAR = (137, 10, 100, 15)
+
+
+def read_main_layout():
+    """The face's rectangles from the table the panel itself is built from."""
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "resources",
+                        "main_panel_layout.inc")
+    hot, fields = [], {}
+    with open(path) as f:
+        for line in f:
+            m = re.match(r"MAIN_HOT_AREA\((\d+), (\d+), (\d+), (\d+), (\d+)\)", line)
+            if m:
+                hid, l, t, r, b = (int(v) for v in m.groups())
+                hot.append((hid, (l, t, r, b)))
+            m = re.match(r"MAIN_FIELD\((\w+), (\d+), (\d+), (\d+), (\d+)\)", line)
+            if m:
+                fields[m.group(1)] = tuple(int(v) for v in m.groups()[1:])
+    return hot, fields
+
 
 # Hot areas as (id, (left, top, right, bottom)); the looks are copied by the same rectangle
 # but for the three window buttons, whose 12 x 12 looks take in the key's drop shadow.
-MAIN_HOT = [
-    (1158, (56, 41, 71, 56)), (1157, (71, 41, 87, 56)), (1167, (91, 41, 106, 56)),
-    (1168, (106, 41, 122, 56)), (105, (8, 45, 19, 56)), (1153, (21, 45, 32, 56)),
-    (1154, (34, 45, 45, 56)), (1155, (16, 8, 38, 27)), (1160, (291, 37, 310, 56)),
-    (1161, (375, 25, 391, 41)), (1162, (331, 37, 349, 56)), (1166, (331, 12, 349, 31)),
-    (1165, (311, 12, 329, 31)), (1164, (291, 12, 309, 31)), (1172, (364, 25, 372, 41)),
-    (1173, (393, 25, 402, 41)), (1171, (375, 14, 391, 24)), (1174, (375, 43, 391, 53)),
-    (101, (311, 37, 329, 56)), (102, (255, 9, 268, 22)), (103, (241, 9, 254, 22)),
-    (104, (269, 9, 282, 22))
-]
+MAIN_HOT, _MAIN_FIELDS = read_main_layout()
+READOUT = _MAIN_FIELDS["ReadOut"]  # x, y, width, height
+TRACKBAR = _MAIN_FIELDS["Trackbar"]
 SMALL_KEYS = (105, 1153, 1154)
 
 

@@ -64,7 +64,7 @@ int RunOnMachineBoard(HINSTANCE instance, int showCommand) {
     DisplayRelease();
     InstallDirectDrawProvider(nullptr);
   } else {
-    ShowProductMessage(nullptr, kNoPortAccessMessage, kStartupFailureStyle);
+    ShowProductMessage(nullptr, kNoPortAccessMessage, kErrorStyle);
   }
   InstallPortIo(nullptr);
   return code;

@@ -25,5 +25,7 @@ int RunOnMachineBoard(HINSTANCE instance, int showCommand);
 inline constexpr char kNoPortAccessMessage[] =
     "Corvan Telvista has no access to the display card's I/O ports, through which it "
     "drives the video board.\n"
-    "A port access driver must give the program these ports. To use the simulated board "
-    "instead, start the program with /simulate.";
+    "On Windows NT and later the ports need the port access library InpOut32: put "
+    "inpout32.dll (inpoutx64.dll for the 64-bit program) in the program's folder and start "
+    "the program once as an administrator, so that the library can install its driver. "
+    "To use the simulated board instead, start the program with /simulate.";

@@ -13,6 +13,7 @@
 #include "hw/Audio.h"
 #include "hw/Decoder.h"
 #include "hw/I2cBus.h"
+#include "hw/SourceControl.h"
 #include "hw/Tuner.h"
 #include "playback/Yvu9Codec.h"
 #include "shared/Settings.h"
@@ -199,41 +200,28 @@ void SelectFrameCopyRoutine() {
 }
 
 void RestorePictureAndInput(bool detectionSucceeded) {
-  DecoderSetBrightness(BrightnessRegisterValue(static_cast<uint32_t>(Settings.Brightness)));
-  DecoderSetContrast(ContrastRegisterValue(static_cast<uint32_t>(Settings.Contrast)));
-  DecoderSetSaturation(SaturationRegisterValue(static_cast<uint32_t>(Settings.Saturation)));
-  DecoderSetHue(HueRegisterValue(static_cast<uint32_t>(Settings.Hue)));
+  SourceWriteStoredPicture();
   Audio.Muted = false;
   Audio.Volume = kVolumeAtStart;
   CreateMainPanel();
   if (detectionSucceeded) return;
 
-  switch (Settings.VideoConnector) {
-    case kConnectorSVideo:
-      if (TunerPresent()) AudioSelectInput(kConnectorSVideo);
-      DecoderSelectSVideo();
-      break;
-    case kConnectorComposite:
-      DecoderSelectComposite();
-      break;
-    default:  // the Tuner too: the program always starts on a camera input
-      Settings.VideoConnector = kConnectorComposite;
-      DecoderSelectComposite();
-      break;
-  }
+  // The program always starts on a camera input, never the Tuner.
+  if (Settings.VideoConnector != kConnectorSVideo) Settings.VideoConnector = kConnectorComposite;
+  SourceSelectInput(static_cast<uint32_t>(Settings.VideoConnector), TunerProbe::BothAddresses);
 }
 
 int RunApplication(HINSTANCE instance, int showCommand) {
   if (!ProbeDecoder()) {
-    ShowProductMessage(nullptr, kNoDecoderMessage, kStartupFailureStyle);
+    ShowProductMessage(nullptr, kNoDecoderMessage, kErrorStyle);
     return 0;
   }
   if (!IsFirstInstance()) {
-    ShowProductMessage(nullptr, kSecondInstanceMessage, kStartupFailureStyle);
+    ShowProductMessage(nullptr, kSecondInstanceMessage, kErrorStyle);
     return 0;
   }
   if (!CheckDirectXVersion()) {
-    ShowProductMessage(nullptr, kDirectXMessage, kStartupFailureStyle);
+    ShowProductMessage(nullptr, kDirectXMessage, kErrorStyle);
     return 0;
   }
   Program.Instance = instance;

@@ -3,12 +3,14 @@
 #include <algorithm>
 
 #include "app/SettingsStore.h"
+#include "capture/win32/CaptureActivity.h"
 #include "capture/win32/SequenceCapture.h"
 #include "capture/win32/StillCapture.h"
 #include "display/win32/DisplayChain.h"
 #include "display/win32/OverlayPlacement.h"
 #include "hw/Audio.h"
 #include "hw/Decoder.h"
+#include "hw/SourceControl.h"
 #include "hw/Tuner.h"
 #include "playback/VideoPlayer.h"
 #include "resource.h"
@@ -37,6 +39,19 @@ void NotifyMainPanelOfSize() {
   if (Panels.MainPanel) SendMessageA(Panels.MainPanel, kMsgVideoSizeChanged, 0, 0);
 }
 
+// Every change of ViewMode or FullScreen ends here, whatever asked for it (a panel button,
+// the menu, a key, a dialog, a clip): the panel shows the mode the window is in.
+void ModeChanged() {
+  MainPanelShowMode();
+}
+
+// The one place that decides whether the capture commands can run now; the menu greys
+// them by it and the commands are ignored by it.
+// One capture at a time: while one runs the others are greyed and ignored.
+bool CaptureCommandsAvailable() {
+  return VideoWindow.ViewMode == kCaptureMode && !CaptureInProgress();
+}
+
 // While the entry timer runs the channel display shows the bare number.
 void ShowEnteredNumber(int number) {
   ShowChannelOsd(VideoWindow.Window, number);
@@ -52,6 +67,7 @@ void EnterFullScreen(HWND window) {
   VideoWindow.FullScreen = 1;
   VideoWindowInput.PanelShown = 0;
   PlaceVideo(window);
+  ModeChanged();
 }
 
 void LeaveFullScreen(HWND window) {
@@ -64,6 +80,50 @@ void LeaveFullScreen(HWND window) {
   VideoWindow.PictureWidth = VideoWindow.SavedWidth;
   VideoWindow.PictureHeight = VideoWindow.SavedHeight;
   NotifyMainPanelOfSize();
+  ModeChanged();
+}
+
+// The display has given up live video for good: say so and end, the tuner's sound off.
+void EndWithoutLiveVideo() {
+  if (TunerSelected()) AudioMute();
+  ShowWindow(VideoWindow.Window, SW_HIDE);
+  ShowProductMessage(nullptr, kNoLiveVideoMessage, kNoLiveVideoStyle);
+  RequestQuit();
+}
+
+// Around a capture: the player lets go of the file, the main panel steps aside, and the
+// clip written waits in the player.
+void ReleaseClip() {
+  CloseVideo(VideoWindow.Window);
+}
+
+void MinimiseMainPanel() {
+  if (Panels.MainPanel) ShowWindow(Panels.MainPanel, SW_MINIMIZE);
+}
+
+void RestoreMainPanel() {
+  if (Panels.MainPanel) ShowWindow(Panels.MainPanel, SW_RESTORE);
+}
+
+void HandOnCapturedClip() {
+  if (Panels.MainPanel) SendMessageA(Panels.MainPanel, kMsgCapturedVideoReady, 0, 0);
+}
+
+// Live video rebuilt for the field of a new standard.
+void RebuildForStandard(int standard) {
+  Display.VideoPortConfig.FieldHeight = VideoPortFieldHeight(standard);
+  DisplayRelease();
+  VideoWindowTick();
+}
+
+void FitCaptureMode(int standard) {
+  if (VideoWindow.ViewMode != kCaptureMode || !VideoWindow.Window) return;
+  const PictureSize size = CaptureModeSize(standard, VideoWindow.PictureHeight);
+  VideoWindow.PictureWidth = size.Width;
+  VideoWindow.PictureHeight = size.Height;
+  // Twice: the first pass changes the frame, the second measures the new frame.
+  SizeVideoWindow(VideoWindow.Window, size.Width, size.Height);
+  SizeVideoWindow(VideoWindow.Window, size.Width, size.Height);
 }
 
 void SwitchToCaptureMode(HWND window) {
@@ -75,14 +135,15 @@ void SwitchToCaptureMode(HWND window) {
     VideoWindow.SavedHeight = VideoWindow.PictureHeight;
   }
   SetWindowLongA(window, GWL_STYLE, static_cast<LONG>(kStyleCaptureMode));
-  VideoWindow.PictureWidth = 352;
-  VideoWindow.PictureHeight =
-      PictureHeightForStandard(Settings.VideoStandard, VideoWindow.PictureHeight);
+  const PictureSize size = CaptureModeSize(Settings.VideoStandard, VideoWindow.PictureHeight);
+  VideoWindow.PictureWidth = size.Width;
+  VideoWindow.PictureHeight = size.Height;
   // One pixel short first, so the window always goes through a real size change.
   SizeVideoWindow(window, VideoWindow.PictureWidth - 1, VideoWindow.PictureHeight - 1);
   SizeVideoWindow(window, VideoWindow.PictureWidth, VideoWindow.PictureHeight);
   VideoWindow.ViewMode = kCaptureMode;
   VideoWindow.FullScreen = 0;
+  ModeChanged();
 }
 
 void SwitchToLiveVideoMode(HWND window) {
@@ -108,6 +169,39 @@ void SwitchToLiveVideoMode(HWND window) {
   }
   VideoWindow.ViewMode = kLiveVideoMode;
   PlaceVideo(window);
+  ModeChanged();
+}
+
+void EnterPlayMode() {
+  if (VideoWindow.ViewMode == kPlaybackMode) return;
+  VideoWindowInput.SavedViewMode = VideoWindow.ViewMode;
+  VideoWindow.ViewMode = kPlaybackMode;
+  ModeChanged();
+}
+
+void LeavePlayMode() {
+  if (VideoWindow.ViewMode != kPlaybackMode) return;
+  VideoWindow.ViewMode = VideoWindowInput.SavedViewMode;
+  ModeChanged();
+}
+
+// Checks the mode and the input, and greys what would do nothing now.
+void PrepareContextMenu(HMENU menu) {
+  if (menu != VideoWindow.ContextMenu) return;
+  const auto enabled = [](bool on) { return static_cast<UINT>(on ? MF_ENABLED : MF_GRAYED); };
+  const auto checked = [](bool on) { return static_cast<UINT>(on ? MF_CHECKED : MF_UNCHECKED); };
+  const int mode = VideoWindow.ViewMode;
+  CheckMenuItem(menu, ID_LIVE_VIDEO_MODE, MF_BYCOMMAND | checked(mode == kLiveVideoMode));
+  CheckMenuItem(menu, ID_CAPTURE_MODE, MF_BYCOMMAND | checked(mode == kCaptureMode));
+  const bool tuner = TunerSelected();
+  EnableMenuItem(menu, kTunerSubmenuPosition, MF_BYPOSITION | enabled(tuner));
+  CheckMenuItem(menu, kTunerSubmenuPosition, MF_BYPOSITION | checked(tuner));
+  EnableMenuItem(menu, ID_PANEL, MF_BYCOMMAND | enabled(tuner));
+  EnableMenuItem(menu, ID_AUTOSCAN, MF_BYCOMMAND | enabled(tuner));
+  const bool capture = CaptureCommandsAvailable();
+  for (UINT id : {ID_SINGLE_FRAME, ID_FRAMES, ID_VIDEO})
+    EnableMenuItem(menu, id, MF_BYCOMMAND | enabled(capture));
+  EnableMenuItem(menu, ID_VIDEO_SOURCE, MF_BYCOMMAND | enabled(!VideoSourceDialog.VideoSourceOpen));
 }
 
 void StopEntryTimer(HWND window) {
@@ -151,7 +245,7 @@ void ChannelDigit(HWND window, int digit) {
     }
   } else if (VideoWindowInput.DigitCount == 2) {
     StopEntryTimer(window);
-    SelectChannel(100);
+    SelectChannel(kLastChannelSlot);
     VideoWindowInput.DigitCount = 0;
   }
 }
@@ -206,15 +300,11 @@ void OnCommand(HWND window, int id) {
       break;
     case ID_CAPTURE_FRAME:
     case ID_SINGLE_FRAME:
-      if (mode == kCaptureMode) {
-        CaptureStill();
-      }
+      if (CaptureCommandsAvailable()) CaptureStill();
       break;
     case ID_CAPTURE_VIDEO:
     case ID_VIDEO:
-      if (mode == kCaptureMode) {
-        CaptureVideo();
-      }
+      if (CaptureCommandsAvailable()) CaptureVideo();
       break;
     case ID_LIVE_VIDEO_MODE:
     case ID_CTRL_V:
@@ -226,9 +316,13 @@ void OnCommand(HWND window, int id) {
       break;
     case ID_FRAMES:
     case ID_FRAMES_KEY:
-      if (mode == kCaptureMode) {
-        CaptureFrames();
-      }
+      if (CaptureCommandsAvailable()) CaptureFrames();
+      break;
+    case kCmdEnterPlayMode:
+      EnterPlayMode();
+      break;
+    case kCmdLeavePlayMode:
+      LeavePlayMode();
       break;
     case ID_CHANNEL_UP:
       if (TunerSelected()) StepChannel(ChannelStep::Up);
@@ -263,6 +357,27 @@ void OnCommand(HWND window, int id) {
 
 }  // namespace
 
+void VideoWindowTick() {
+  if (!OverlayTick()) EndWithoutLiveVideo();
+}
+
+void StartLiveVideoOrEnd(HWND window) {
+  const LiveVideoStart outcome = StartLiveVideo();
+  if (outcome == LiveVideoStart::Running) return;
+  if (outcome == LiveVideoStart::PortNotStarted) {
+    // The program stays, without live video and without the refresh tick.
+    ShowProductMessage(window, kVideoPortNotStartedMessage, kErrorStyle);
+    return;
+  }
+  ShowWindow(window, SW_HIDE);
+  if (outcome == LiveVideoStart::NoVideoPort)
+    ShowProductMessage(window, kNoVideoPortMessage, kErrorStyle);
+  else
+    ShowProductMessage(window, kNoLiveVideoMessage, kNoLiveVideoStyle);
+  DisplayRelease();
+  RequestQuit();
+}
+
 void EndProgram() {
   if (TunerSelected()) AudioMute();
   DisplayRelease();
@@ -273,9 +388,11 @@ LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
   switch (message) {
     case WM_CREATE:
       VideoWindow.Window = window;
-      VideoWindow.PictureWidth = 352;
-      VideoWindow.PictureHeight =
-          PictureHeightForStandard(Settings.VideoStandard, VideoWindow.PictureHeight);
+      {
+        const PictureSize size = CaptureModeSize(Settings.VideoStandard, VideoWindow.PictureHeight);
+        VideoWindow.PictureWidth = size.Width;
+        VideoWindow.PictureHeight = size.Height;
+      }
       SizeVideoWindow(window, VideoWindow.PictureWidth, VideoWindow.PictureHeight);
       PostMessageA(window, kMsgStartLiveVideo, 0, 0);
       return 0;
@@ -306,6 +423,9 @@ LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_COMMAND:
       OnCommand(window, LOWORD(wParam));
       return 0;
+    case WM_INITMENUPOPUP:
+      if (!HIWORD(lParam)) PrepareContextMenu(reinterpret_cast<HMENU>(wParam));
+      return 0;
     case WM_TIMER:
       if (wParam == kTimerChannelEntry) {
         EndChannelEntry(window);
@@ -313,7 +433,7 @@ LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         KillTimer(window, kTimerChannelDisplay);
         PaintColorKey();
       } else {
-        OverlayTick();
+        VideoWindowTick();
       }
       return 0;
     case WM_MOUSEMOVE:
@@ -361,7 +481,7 @@ LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       if (VideoWindow.FullScreen) TogglePanelInFullScreen();
       return 0;
     case kMsgStartLiveVideo:
-      StartLiveVideo(window);
+      StartLiveVideoOrEnd(window);
       return 0;
     default:
       return DefWindowProcA(window, message, wParam, lParam);
@@ -369,6 +489,10 @@ LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 }
 
 bool CreateVideoWindow(HINSTANCE instance, int) {
+  SetSourceHooks(SourceHooks{RebuildForStandard, FitCaptureMode});
+  SetClipRepaint(RepaintVideo);
+  SetCaptureHooks(
+      CaptureHooks{ReleaseClip, MinimiseMainPanel, RestoreMainPanel, HandOnCapturedClip});
   if (!RegisterWindowClass(kVideoWindowClass, VideoWindowProc, instance, CS_HREDRAW | CS_VREDRAW,
                            LoadIconA(instance, MAKEINTRESOURCEA(IDI_LUMETRA)),
                            static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))))
@@ -376,9 +500,8 @@ bool CreateVideoWindow(HINSTANCE instance, int) {
 
   // Born at its size, centred as SizeVideoWindow places it: nothing ever finds the
   // window at 0 x 0 before WM_CREATE has sized it.
-  RECT frame = {0, 0, 352,
-                static_cast<LONG>(
-                    PictureHeightForStandard(Settings.VideoStandard, VideoWindow.PictureHeight))};
+  const PictureSize size = CaptureModeSize(Settings.VideoStandard, VideoWindow.PictureHeight);
+  RECT frame = {0, 0, size.Width, size.Height};
   AdjustWindowRectEx(&frame, kStyleCreation, FALSE, 0);
   const int width = frame.right - frame.left, height = frame.bottom - frame.top;
   const int x = std::max(0, (GetSystemMetrics(SM_CXSCREEN) - width) / 2);

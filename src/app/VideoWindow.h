@@ -34,11 +34,19 @@ struct VideoWindowInputState {
   int EnteredNumber = 0;
   // The windowed size from before full screen, kept while Capture Mode interrupts it.
   SIZE WindowedBeforeFullScreen = {0, 0};
+  // The mode a stopped clip returns to: the one from before the first clip.
+  int SavedViewMode = 0;
 };
 extern VideoWindowInputState VideoWindowInput;
 
 bool CreateVideoWindow(HINSTANCE instance, int showCommand);
 LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// kMsgStartLiveVideo: starts live video in the window, or says why it cannot and, without
+// a video port or an overlay, ends the program.
+void StartLiveVideoOrEnd(HWND window);
+// The overlay refresh tick; ends the program when live video cannot be restored.
+void VideoWindowTick();
 
 // Ends the program the way Exit does: mute the tuner's sound, release the display,
 // leave the message loop.

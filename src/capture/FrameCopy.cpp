@@ -58,6 +58,20 @@ MMX_CODE void CopyFrameMmx(const uint8_t* source, uint8_t* destination, size_t s
   const int steps = width / 4;
   for (int y = 0; y < height; ++y) {
     int i = 0;
+#if defined(__SSE2__) || defined(_M_X64)
+    // Still one load per 64-bit word, but two words to a store: the stores, not the
+    // loads, are what holds a copy of cached rows back.
+    for (; i + 4 <= steps; i += 4) {
+      const uint8_t* from = source + 8 * i;
+      uint8_t* to = destination + 8 * i;
+      const __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(from));
+      const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(from + 8));
+      const __m128i c = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(from + 16));
+      const __m128i d = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(from + 24));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm_unpacklo_epi64(a, b));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 16), _mm_unpacklo_epi64(c, d));
+    }
+#else
     for (; i + 4 <= steps; i += 4) {
       const uint8_t* from = source + 8 * i;
       uint8_t* to = destination + 8 * i;
@@ -66,6 +80,7 @@ MMX_CODE void CopyFrameMmx(const uint8_t* source, uint8_t* destination, size_t s
       CopyWord(from + 16, to + 16);
       CopyWord(from + 24, to + 24);
     }
+#endif
     for (; i < steps; ++i) CopyWord(source + 8 * i, destination + 8 * i);
     source += 8 * static_cast<size_t>(steps) + skip;
     destination += 8 * static_cast<size_t>(steps);

@@ -9,7 +9,10 @@
 #include <array>
 #include <cstdint>
 
-constexpr int kPlanSlots = 102;  // slots 0..100, and an index 101 that is never used
+#include "shared/Settings.h"
+#include "shared/VideoStandards.h"
+
+constexpr int kPlanSlots = kChannelSlots + 1;  // and an index past the last slot, never used
 using ChannelPlanWords = std::array<uint32_t, kPlanSlots>;
 using ChannelPlanCarriers = std::array<uint32_t, kPlanSlots>;
 
@@ -23,6 +26,18 @@ enum : int32_t {
 
 constexpr bool IsValidCableStandard(int64_t cableStandard) {
   return cableStandard >= kCableChina && cableStandard <= kCableUs;
+}
+
+// The European plans carry PAL-BGHI, the others NTSC-M.
+constexpr int StandardForCablePlan(int cableStandard) {
+  return cableStandard == kCableChina || cableStandard == kCableGermany ? int{kPalBghi}
+                                                                        : int{kNtscM};
+}
+
+// The plan a standard stepped to on the main panel brings: China's for PAL-BGHI, Taiwan's
+// (the US channels) for every other.
+constexpr int CablePlanForStandard(int standard) {
+  return standard == kPalBghi ? int{kCableChina} : int{kCableTaiwan};
 }
 
 constexpr uint8_t kTunerControlByte = 0x8E;

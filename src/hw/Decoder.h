@@ -24,6 +24,25 @@ enum : uint32_t {
   kConnectorTuner = 1003,
 };
 
+// Each input's name: on the main panel's read-out, and spaced on the source options.
+struct ConnectorNaming {
+  uint32_t Connector;
+  const char* Name;
+  const char* SpacedName;
+};
+inline constexpr ConnectorNaming kConnectorNames[] = {
+    {kConnectorSVideo, "S-Video", "S - Video"},
+    {kConnectorComposite, "Composite", "Composite"},
+    {kConnectorTuner, "Tuner", "Tuner"},
+};
+inline constexpr ConnectorNaming kNoConnectorNames = {0, "", ""};
+// kNoConnectorNames for a value that names no input.
+constexpr const ConnectorNaming& ConnectorNamesOf(int64_t connector) {
+  for (const ConnectorNaming& n : kConnectorNames)
+    if (n.Connector == connector) return n;
+  return kNoConnectorNames;
+}
+
 struct DecoderRegisterValue {
   uint8_t reg;
   uint8_t value;

@@ -15,7 +15,7 @@ namespace {
 TunerHooks g_hooks;
 
 constexpr int kFirstScanSlot = 1;
-constexpr int kLastScanSlot = 100;
+constexpr int kLastScanSlot = kLastChannelSlot;
 constexpr uint32_t kSettleMs = 100;
 constexpr int kStatusTries = 9;
 constexpr int kDefaultSlot = 1;

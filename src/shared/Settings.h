@@ -5,7 +5,8 @@
 #include <array>
 #include <cstdint>
 
-constexpr int kChannelSlots = 101;  // slots 0..100
+constexpr int kChannelSlots = 101;                   // slots 0..100
+constexpr int kLastChannelSlot = kChannelSlots - 1;  // slot 0 is never offered: 1..100 are
 constexpr int kChannelNameMax = 10;
 
 struct ChannelEntry {

@@ -34,19 +34,20 @@ inline constexpr double kFieldRate50 = 50.0;
 inline constexpr double kFieldRate59_94 = 60000.0 / 1001.0;
 
 struct VideoStandardInfo {
-  const char* Name;        // as the program shows it
+  const char* Name;        // as the main panel's read-out shows it
   uint32_t PictureHeight;  // kPictureHeight240 or kPictureHeight288
   FieldRate Rate;
+  const char* SpacedName;  // as the Video Source dialog and the source options list it
 };
 
 inline constexpr std::array<VideoStandardInfo, kVideoStandardCount> kVideoStandards = {{
-    {"NTSC-M", kPictureHeight240, FieldRate::Hz59_94},
-    {"NTSC-N", kPictureHeight240, FieldRate::Hz50},
-    {"NTSC-4.43", kPictureHeight240, FieldRate::Hz59_94},
-    {"PAL-BGHI", kPictureHeight288, FieldRate::Hz50},
-    {"PAL-M", kPictureHeight240, FieldRate::Hz59_94},
-    {"PAL-N", kPictureHeight288, FieldRate::Hz50},
-    {"PAL-4.43", kPictureHeight288, FieldRate::Hz59_94},
+    {"NTSC-M", kPictureHeight240, FieldRate::Hz59_94, "NTSC - M"},
+    {"NTSC-N", kPictureHeight240, FieldRate::Hz50, "NTSC - N"},
+    {"NTSC-4.43", kPictureHeight240, FieldRate::Hz59_94, "NTSC - 4.43"},
+    {"PAL-BGHI", kPictureHeight288, FieldRate::Hz50, "PAL - BGHI"},
+    {"PAL-M", kPictureHeight240, FieldRate::Hz59_94, "PAL - M"},
+    {"PAL-N", kPictureHeight288, FieldRate::Hz50, "PAL - N"},
+    {"PAL-4.43", kPictureHeight288, FieldRate::Hz59_94, "PAL - 4.43"},
 }};
 
 constexpr bool IsValidVideoStandard(int64_t standard) {

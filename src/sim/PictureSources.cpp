@@ -5,8 +5,13 @@
 #include <cstdio>
 #include <cstring>
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
+
 #include "sim/BroadcastWorld.h"
 #include "sim/Font5x7.h"
+#include "sim/PictureControls.h"
 
 namespace {
 
@@ -52,6 +57,11 @@ void HueRgb(double turns, double level, double& r, double& g, double& b) {
 
 Yuv Grey(int y) {
   return Yuv{static_cast<uint8_t>(y), 128, 128};
+}
+
+// A colour as it comes out of the decoder's controls, or as drawn without them.
+Yuv Through(const PictureControls* controls, Yuv colour) {
+  return controls ? controls->Map(colour) : colour;
 }
 
 // 0..range..0 as position grows: something that bounces between two walls.
@@ -216,45 +226,159 @@ std::string ClockText(double secondsOfDay, int framesPerSecond) {
 // ---------------------------------------------------------------------------
 // Noise
 
-void AddNoise(Picture& picture, int amplitude, int chromaKeep, uint64_t seed) {
-  NoiseSource noise(seed);
-  const int half = amplitude / 2;
-  uint8_t* p = picture.Data();
-  const size_t pairs = picture.Bytes() / 4;
-  for (size_t i = 0; i < pairs; i += 4) {
-    uint64_t bits = noise.Next();
-    const size_t end = std::min(pairs, i + 4);
-    for (size_t k = i; k < end; ++k, bits >>= 16) {
-      uint8_t* q = p + 4 * k;
-      q[1] = ClampByte(q[1] + ((static_cast<int>(bits & 0xFF) * amplitude) >> 8) - half);
-      q[3] = ClampByte(q[3] + ((static_cast<int>((bits >> 8) & 0xFF) * amplitude) >> 8) - half);
-      if (chromaKeep < 256) {
-        q[0] = static_cast<uint8_t>(128 + (((q[0] - 128) * chromaKeep) >> 8));
-        q[2] = static_cast<uint8_t>(128 + (((q[2] - 128) * chromaKeep) >> 8));
+namespace {
+
+// Eight noise bytes per draw of the generator, one per luma sample in the order the
+// samples lie (a line's 720 samples take 90 draws): the byte for sample k of a draw is
+// bits >> 8k.
+constexpr int kSamplesPerDraw = 8;
+static_assert(kPictureWidth % kSamplesPerDraw == 0);
+
+// A weak signal: the peak-to-peak noise on luma, and how much of the chroma survives (of 256).
+struct Weakness {
+  int amplitude = 0;
+  int chromaKeep = 256;
+};
+
+Weakness WeaknessOf(const BroadcastStation& station) {
+  if (station.strength <= 1) return {100, 110};
+  if (station.strength == 2) return {36, 220};
+  return {};
+}
+
+uint8_t Faded(uint8_t chroma, int keep) {
+  return static_cast<uint8_t>(128 + (((chroma - 128) * keep) >> 8));
+}
+
+#if defined(__SSE2__) || defined(_M_X64)
+// Eight luma samples in 16-bit lanes (0..255) as the controls pass them:
+// clamp(offset + ((y - 16) * gain + 32) >> 6, 1, 254). Every intermediate fits in 16
+// bits, as |(y - 16) * gain| <= 239 * 128.
+class LumaLanes {
+ public:
+  explicit LumaLanes(const PictureControls& controls)
+      : gain_(_mm_set1_epi16(static_cast<int16_t>(controls.LumaGain()))),
+        offset_(_mm_set1_epi16(static_cast<int16_t>(controls.LumaOffset()))) {}
+  __m128i Through(__m128i y) const {
+    const __m128i scaled =
+        _mm_srai_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_sub_epi16(y, _mm_set1_epi16(16)), gain_),
+                                     _mm_set1_epi16(32)),
+                       6);
+    return _mm_min_epi16(_mm_max_epi16(_mm_add_epi16(scaled, offset_), _mm_set1_epi16(1)),
+                         _mm_set1_epi16(254));
+  }
+
+ private:
+  __m128i gain_, offset_;
+};
+
+// The eight noise bytes of a draw, one per 16-bit lane, in sample order.
+__m128i NoiseLanes(const uint64_t& bits) {
+  return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(&bits)),
+                           _mm_setzero_si128());
+}
+#endif
+
+}  // namespace
+
+bool ChangedRows::Touches(int begin, int end) const {
+  if (all) return true;
+  for (int i = 0; i < count; ++i) {
+    if (bands[i].begin < end && begin < bands[i].end) return true;
+  }
+  return false;
+}
+
+void PictureSources::DrawSnow(uint64_t field, const PictureControls& controls, Picture& shown) {
+  uint8_t u, v;
+  controls.MapChroma(128, 128, u, v);
+  NoiseSource noise(field * 0x632BE59BD9B4E019ull + 1);
+#if defined(__SSE2__) || defined(_M_X64)
+  const LumaLanes luma(controls);
+  const __m128i chroma = _mm_set1_epi32(u | v << 16);
+  for (int line = 0; line < shown.Lines(); ++line) {
+    uint8_t* q = shown.Row(line);
+    for (int x = 0; x < kPictureWidth; x += kSamplesPerDraw) {
+      const uint64_t bits = noise.Next();
+      // 16 + b * 219 / 256: the product stays below 65536, so the shift is exact.
+      const __m128i y =
+          _mm_add_epi16(_mm_srli_epi16(_mm_mullo_epi16(NoiseLanes(bits), _mm_set1_epi16(219)), 8),
+                        _mm_set1_epi16(16));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(q + 2 * x),
+                       _mm_or_si128(chroma, _mm_slli_epi16(luma.Through(y), 8)));
+    }
+  }
+#else
+  for (int line = 0; line < shown.Lines(); ++line) {
+    uint8_t* q = shown.Row(line);
+    for (int x = 0; x < kPictureWidth; x += kSamplesPerDraw) {
+      const uint64_t bits = noise.Next();
+      for (int k = 0; k < kSamplesPerDraw; ++k) {
+        q[2 * (x + k)] = k % 2 ? v : u;
+        q[2 * (x + k) + 1] = controls.Luma(
+            static_cast<uint8_t>(16 + ((static_cast<int>((bits >> (8 * k)) & 0xFF) * 219) >> 8)));
       }
     }
   }
+#endif
 }
 
-void PictureSources::Snow(Picture& picture, uint64_t field) {
-  NoiseSource noise(field * 0x632BE59BD9B4E019ull + 1);
-  uint8_t* p = picture.Data();
-  const size_t pairs = picture.Bytes() / 4;
-  for (size_t i = 0; i < pairs; i += 4) {
-    uint64_t bits = noise.Next();
-    const size_t end = std::min(pairs, i + 4);
-    for (size_t k = i; k < end; ++k, bits >>= 16) {
-      uint8_t* q = p + 4 * k;
-      q[0] = 128;
-      q[1] = static_cast<uint8_t>(16 + ((static_cast<int>(bits & 0xFF) * 219) >> 8));
-      q[2] = 128;
-      q[3] = static_cast<uint8_t>(16 + ((static_cast<int>((bits >> 8) & 0xFF) * 219) >> 8));
+void PictureSources::DrawNoisyStation(const BroadcastStation& station, const SceneTime& time,
+                                      const PictureControls& controls, Picture& shown) {
+  // The moving parts go onto the clean picture first: the noise lies over them too.
+  for (int i = 0; i < moving_.count; ++i) {
+    for (int line = moving_.bands[i].begin; line < moving_.bands[i].end; ++line) {
+      std::memcpy(clean_.Row(line), station_.picture.Row(line), kPictureRowBytes);
     }
   }
-}
+  DrawStationMoving(clean_, station, time, nullptr);
 
-void PictureSources::NoSignal(Picture& picture) {
-  picture.Fill(kColourBars75[6]);
+  const Weakness weak = WeaknessOf(station);
+  const int half = weak.amplitude / 2;
+  NoiseSource noise(time.field);
+#if defined(__SSE2__) || defined(_M_X64)
+  const LumaLanes luma(controls);
+#endif
+  for (int line = 0; line < shown.Lines(); ++line) {
+    uint8_t* q = shown.Row(line);
+    const uint8_t* p = clean_.Row(line);
+    // Chroma carries no noise: outside the moving parts it is the still picture's.
+    if (moving_.Touches(line, line + 1)) {
+      for (int x = 0; x < kPictureWidth; x += 2) {
+        controls.MapChroma(Faded(p[2 * x], weak.chromaKeep), Faded(p[2 * x + 2], weak.chromaKeep),
+                           q[2 * x], q[2 * x + 2]);
+      }
+    } else {
+      std::memcpy(q, still_.Row(line), kPictureRowBytes);
+    }
+#if defined(__SSE2__) || defined(_M_X64)
+    // Luma plus noise, clamped to a byte, then through the controls.
+    const __m128i amplitude = _mm_set1_epi16(static_cast<int16_t>(weak.amplitude));
+    const __m128i halfAmplitude = _mm_set1_epi16(static_cast<int16_t>(half));
+    for (int x = 0; x < kPictureWidth; x += kSamplesPerDraw) {
+      const uint64_t bits = noise.Next();
+      const __m128i y =
+          _mm_srli_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2 * x)), 8);
+      __m128i n = _mm_sub_epi16(
+          _mm_add_epi16(y, _mm_srli_epi16(_mm_mullo_epi16(NoiseLanes(bits), amplitude), 8)),
+          halfAmplitude);
+      n = _mm_min_epi16(_mm_max_epi16(n, _mm_setzero_si128()), _mm_set1_epi16(255));
+      __m128i* to = reinterpret_cast<__m128i*>(q + 2 * x);
+      _mm_storeu_si128(to, _mm_or_si128(_mm_and_si128(_mm_loadu_si128(to), _mm_set1_epi16(0xFF)),
+                                        _mm_slli_epi16(luma.Through(n), 8)));
+    }
+#else
+    for (int x = 0; x < kPictureWidth; x += kSamplesPerDraw) {
+      const uint64_t bits = noise.Next();
+      for (int k = 0; k < kSamplesPerDraw; ++k) {
+        const int i = 2 * (x + k) + 1;
+        const int noisy =
+            p[i] + ((static_cast<int>((bits >> (8 * k)) & 0xFF) * weak.amplitude) >> 8) - half;
+        q[i] = controls.Luma(ClampByte(noisy));
+      }
+    }
+#endif
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -308,26 +432,24 @@ void PictureSources::BuildTestCard(int lines) {
   testCard_.lines = lines;
 }
 
-void PictureSources::TestCard(Picture& picture, const SceneTime& time) {
+void PictureSources::DrawTestCardMoving(Picture& picture, const SceneTime& time,
+                                        const PictureControls* controls) {
   const int lines = picture.Lines();
-  if (testCard_.lines != lines) BuildTestCard(lines);
-  picture.CopyFrom(testCard_.picture);
-
   const int reverseBottom = ReverseBarsBottom(lines);
   const int panel = lines - reverseBottom;
   const int dotHeight = DotHeight(4, lines);
   const std::string clock = ClockText(time.timeOfDay, time.framesPerSecond);
   DrawText(picture, clock, kPictureWidth - 36 - TextWidth(clock, 4),
-           reverseBottom + panel * 16 / 100, 4, dotHeight, Grey(220));
+           reverseBottom + panel * 16 / 100, 4, dotHeight, Through(controls, Grey(220)));
 
   // A box sliding along the track, one lap every few seconds.
   constexpr int kBox = 56;
   const int trackTop = lines - panel * 36 / 100;
   const int trackBottom = lines - panel * 12 / 100;
   const int x = 40 + Bounce(time.seconds * 220.0, kPictureWidth - 80 - kBox);
-  picture.FillRect(x, trackTop - 2, x + kBox, trackBottom + 2, Grey(200));
+  picture.FillRect(x, trackTop - 2, x + kBox, trackBottom + 2, Through(controls, Grey(200)));
   picture.FillRect(x + kBox / 2 - 4, trackTop + 1, x + kBox / 2 + 4, trackBottom - 1,
-                   kColourBars75[5]);
+                   Through(controls, kColourBars75[5]));
 }
 
 // ---------------------------------------------------------------------------
@@ -406,10 +528,9 @@ void PictureSources::BuildSecondScene(int lines) {
   secondScene_.lines = lines;
 }
 
-void PictureSources::SecondScene(Picture& picture, const SceneTime& time) {
+// Drawn through the controls only: wheelShown_ holds the wheel's colours through them.
+void PictureSources::DrawSecondSceneMoving(Picture& picture, const SceneTime& time) {
   const int lines = picture.Lines();
-  if (secondScene_.lines != lines) BuildSecondScene(lines);
-  picture.CopyFrom(secondScene_.picture);
 
   // The wheel turns a quarter turn a second.
   const int turn = static_cast<int>(std::fmod(time.seconds * 64.0, 256.0));
@@ -418,7 +539,7 @@ void PictureSources::SecondScene(Picture& picture, const SceneTime& time) {
     const uint16_t* info = wheel_.data() + static_cast<size_t>(row) * wheelWidth_;
     for (int col = 0; col < wheelWidth_; ++col) {
       if (info[col] == 0xFFFF) continue;
-      const Yuv c = wheelColours_[info[col] >> 8][(info[col] + turn) & 255];
+      const Yuv c = wheelShown_[info[col] >> 8][(info[col] + turn) & 255];
       const int x = wheelLeft_ + col;
       out[2 * x + 1] = c.y;
       out[(x & ~1) * 2] = c.u;
@@ -430,16 +551,17 @@ void PictureSources::SecondScene(Picture& picture, const SceneTime& time) {
   const int top = lines * 78 / 100, bottom = lines * 94 / 100;
   const int squareLines = std::max(2, DotHeight(kChecker, lines));
   const int shift = static_cast<int>(std::fmod(time.seconds * 48.0, 2.0 * kChecker));
+  const Yuv light = checkerShown_[1], dark = checkerShown_[0];
   for (int line = top; line < bottom; ++line) {
     const int rowParity = ((line - top) / squareLines) & 1;
     uint8_t* out = picture.Row(line);
     for (int x = 0; x < kPictureWidth; x += 2) {
       const int parity = (((x + shift) / kChecker) & 1) ^ rowParity;
-      const uint8_t y = parity ? 180 : 16;
-      out[2 * x] = 128;
-      out[2 * x + 1] = y;
-      out[2 * x + 2] = 128;
-      out[2 * x + 3] = y;
+      const Yuv& c = parity ? light : dark;
+      out[2 * x] = c.u;
+      out[2 * x + 1] = c.y;
+      out[2 * x + 2] = c.v;
+      out[2 * x + 3] = c.y;
     }
   }
 }
@@ -489,26 +611,133 @@ void PictureSources::BuildStation(int lines, const BroadcastStation& station) {
   station_.key = &station;
 }
 
-void PictureSources::StationIdent(Picture& picture, const BroadcastStation& station,
-                                  const SceneTime& time) {
+void PictureSources::DrawStationMoving(Picture& picture, const BroadcastStation& station,
+                                       const SceneTime& time, const PictureControls* controls) {
   const int lines = picture.Lines();
-  if (station_.lines != lines || station_.key != &station) BuildStation(lines, station);
-  picture.CopyFrom(station_.picture);
-
   const IdentLayout l = LayoutIdent(station.name, lines);
   const int ruleTop = l.y + (kTextDots + 2) * l.dotHeight;
   const int marker = std::max(24, l.width / 8);
   const int x = l.x + Bounce(time.seconds * 160.0, l.width - marker);
-  picture.FillRect(x, ruleTop - 2, x + marker, ruleTop + 4, Grey(235));
+  picture.FillRect(x, ruleTop - 2, x + marker, ruleTop + 4, Through(controls, Grey(235)));
 
   const std::string clock = ClockText(time.timeOfDay, time.framesPerSecond).substr(0, 8);
   const int dotHeight = DotHeight(2, lines);
   DrawText(picture, clock, kPictureWidth - 40 - TextWidth(clock, 2), lines * 6 / 100, 2, dotHeight,
-           Grey(225));
+           Through(controls, Grey(225)));
+}
 
-  if (station.strength <= 1) {
-    AddNoise(picture, 100, 110, time.field);
-  } else if (station.strength == 2) {
-    AddNoise(picture, 36, 220, time.field);
+// ---------------------------------------------------------------------------
+// What the picture of a field is made of
+
+void PictureSources::Prepare(const Scene& scene, int lines, const PictureControls& controls) {
+  moving_ = ChangedRows{false, 0, {}};
+  const Picture* still = nullptr;
+  switch (scene.kind) {
+    case SceneKind::TestCard: {
+      if (testCard_.lines != lines) BuildTestCard(lines);
+      still = &testCard_.picture;
+      const int reverseBottom = ReverseBarsBottom(lines);
+      const int panel = lines - reverseBottom;
+      const int clockTop = reverseBottom + panel * 16 / 100;
+      moving_.bands[moving_.count++] = {clockTop, clockTop + kTextDots * DotHeight(4, lines)};
+      moving_.bands[moving_.count++] = {lines - panel * 36 / 100 - 2, lines - panel * 12 / 100 + 2};
+      break;
+    }
+    case SceneKind::SecondScene:
+      if (secondScene_.lines != lines) BuildSecondScene(lines);
+      still = &secondScene_.picture;
+      moving_.bands[moving_.count++] = {wheelTop_, wheelTop_ + wheelHeight_};
+      moving_.bands[moving_.count++] = {lines * 78 / 100, lines * 94 / 100};
+      for (size_t ring = 0; ring < wheelColours_.size(); ++ring) {
+        for (size_t angle = 0; angle < 256; ++angle) {
+          wheelShown_[ring][angle] = controls.Map(wheelColours_[ring][angle]);
+        }
+      }
+      checkerShown_ = {controls.Map(Grey(16)), controls.Map(Grey(180))};
+      break;
+    case SceneKind::Station: {
+      const BroadcastStation& station = *scene.station;
+      if (station_.lines != lines || station_.key != &station) BuildStation(lines, station);
+      still = &station_.picture;
+      const IdentLayout l = LayoutIdent(station.name, lines);
+      const int ruleTop = l.y + (kTextDots + 2) * l.dotHeight;
+      const int clockTop = lines * 6 / 100;
+      moving_.bands[moving_.count++] = {clockTop, clockTop + kTextDots * DotHeight(2, lines)};
+      moving_.bands[moving_.count++] = {ruleTop - 2, ruleTop + 4};
+      const Weakness weak = WeaknessOf(station);
+      if (weak.amplitude == 0) break;
+      clean_.CopyFrom(station_.picture);
+      still_.CopyFrom(station_.picture);
+      for (int line = 0; line < lines; ++line) {
+        uint8_t* q = still_.Row(line);
+        for (int x = 0; x < kPictureWidth; x += 2) {
+          controls.MapChroma(Faded(q[2 * x], weak.chromaKeep), Faded(q[2 * x + 2], weak.chromaKeep),
+                             q[2 * x], q[2 * x + 2]);
+        }
+      }
+      return;
+    }
+    case SceneKind::Snow:
+      return;
+    case SceneKind::NoSignal:
+      still_.Resize(lines);
+      still_.Fill(kColourBars75[6]);
+      return;
   }
+  still_.CopyFrom(*still);
+  controls.Apply(still_, 0, lines);
+}
+
+ChangedRows PictureSources::Draw(const Scene& scene, int lines, const SceneTime& time,
+                                 const PictureControls& controls, Picture& shown) {
+  const Key key{scene.kind, scene.kind == SceneKind::Station ? scene.station : nullptr, lines,
+                scene.kind == SceneKind::NoSignal ? 0 : controls.Generation()};
+  const bool fresh = !(key == drawn_) || shown.Lines() != lines;
+  if (!(key == drawn_)) {
+    Prepare(scene, lines, controls);
+    drawn_ = key;
+  }
+  ChangedRows changed = moving_;
+  changed.all = fresh;
+  switch (scene.kind) {
+    case SceneKind::Snow:
+      shown.Resize(lines);
+      DrawSnow(time.field, controls, shown);
+      changed.all = true;
+      return changed;
+    case SceneKind::Station:
+      if (WeaknessOf(*scene.station).amplitude) {
+        shown.Resize(lines);
+        DrawNoisyStation(*scene.station, time, controls, shown);
+        changed.all = true;
+        return changed;
+      }
+      break;
+    default:
+      break;
+  }
+  if (fresh) {
+    shown.CopyFrom(still_);
+  } else {
+    for (int i = 0; i < moving_.count; ++i) {
+      for (int line = std::max(moving_.bands[i].begin, 0);
+           line < std::min(moving_.bands[i].end, lines); ++line) {
+        std::memcpy(shown.Row(line), still_.Row(line), kPictureRowBytes);
+      }
+    }
+  }
+  switch (scene.kind) {
+    case SceneKind::TestCard:
+      DrawTestCardMoving(shown, time, &controls);
+      break;
+    case SceneKind::SecondScene:
+      DrawSecondSceneMoving(shown, time);
+      break;
+    case SceneKind::Station:
+      DrawStationMoving(shown, *scene.station, time, &controls);
+      break;
+    default:
+      break;
+  }
+  return changed;
 }

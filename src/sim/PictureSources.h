@@ -72,23 +72,49 @@ struct SceneTime {
   uint64_t field = 0;  // seeds the noise, so a field is the same every time it is drawn
 };
 
-// Draws each input's picture. Static parts are drawn once per picture height (and
-// station) and copied, so a field costs little more than a copy of its bytes.
+// What an input carries.
+enum class SceneKind {
+  TestCard,     // composite: 75% colour bars, the reverse bars below them, a box sliding
+                // along a track, the caption "COMPOSITE" and a clock
+  SecondScene,  // S-Video: a turning colour wheel, grey steps and ramps, a hue ramp, a
+                // scrolling checkerboard and the caption "S-VIDEO"
+  Station,      // tuner on a station: its name large on a colour taken from the name, a
+                // marker moving under it and a small clock; the weaker, the more noise
+  Snow,         // tuner between stations
+  NoSignal,     // the decoder's own screen when nothing comes in
+};
+
+struct Scene {
+  SceneKind kind = SceneKind::NoSignal;
+  const BroadcastStation* station = nullptr;  // for SceneKind::Station
+};
+
+// Rows [begin, end) of a picture.
+struct RowBand {
+  int begin = 0, end = 0;
+};
+
+// The rows one drawing changed against the one before: all, or the bands listed.
+struct ChangedRows {
+  bool all = true;
+  int count = 0;
+  std::array<RowBand, 2> bands{};
+  bool Touches(int begin, int end) const;
+};
+
+class PictureControls;
+
+// Draws each input's picture as the decoder passes it on. The still parts of a picture
+// are drawn once per height, station and setting of the controls; each field redraws only
+// the rows its moving parts touch, and the noise of a weak signal goes through the
+// controls in the same pass that makes it.
 class PictureSources {
  public:
-  // Composite: 75% colour bars, the reverse bars below them, a box sliding along a track,
-  // the caption "COMPOSITE" and a clock.
-  void TestCard(Picture& picture, const SceneTime& time);
-  // S-Video: a turning colour wheel, grey steps and ramps, a hue ramp, a scrolling
-  // checkerboard and the caption "S-VIDEO".
-  void SecondScene(Picture& picture, const SceneTime& time);
-  // Tuner on a station: its name large on a colour taken from the name, a marker moving
-  // under it and a small clock; the weaker the station, the more noise.
-  void StationIdent(Picture& picture, const BroadcastStation& station, const SceneTime& time);
-  // Tuner between stations: snow.
-  void Snow(Picture& picture, uint64_t field);
-  // The decoder's own screen when nothing comes in.
-  void NoSignal(Picture& picture);
+  // This field's picture of `scene`, `lines` lines tall, through the controls (the
+  // decoder's own no-signal screen bypasses them), into `shown`, which must hold what the
+  // previous call left in it.
+  ChangedRows Draw(const Scene& scene, int lines, const SceneTime& time,
+                   const PictureControls& controls, Picture& shown);
 
   // Where the test card's parts lie in a picture of `lines` lines: the active picture
   // between blanking columns, inside it a white frame, then the bars.
@@ -105,9 +131,25 @@ class PictureSources {
     const void* key = nullptr;
     Picture picture;
   };
+  struct Key {
+    SceneKind kind = SceneKind::NoSignal;
+    const BroadcastStation* station = nullptr;
+    int lines = -1;
+    uint64_t controls = 0;
+    bool operator==(const Key&) const = default;
+  };
   void BuildTestCard(int lines);
   void BuildSecondScene(int lines);
   void BuildStation(int lines, const BroadcastStation& station);
+  // The still picture of the scene through the controls, and the rows that move.
+  void Prepare(const Scene& scene, int lines, const PictureControls& controls);
+  void DrawTestCardMoving(Picture& picture, const SceneTime& time, const PictureControls* controls);
+  void DrawSecondSceneMoving(Picture& picture, const SceneTime& time);
+  void DrawStationMoving(Picture& picture, const BroadcastStation& station, const SceneTime& time,
+                         const PictureControls* controls);
+  void DrawNoisyStation(const BroadcastStation& station, const SceneTime& time,
+                        const PictureControls& controls, Picture& shown);
+  void DrawSnow(uint64_t field, const PictureControls& controls, Picture& shown);
 
   Cached testCard_;
   Cached secondScene_;
@@ -117,8 +159,12 @@ class PictureSources {
   std::vector<uint16_t> wheel_;
   int wheelLeft_ = 0, wheelTop_ = 0, wheelWidth_ = 0, wheelHeight_ = 0;
   std::array<std::array<Yuv, 256>, 16> wheelColours_{};
-};
+  std::array<std::array<Yuv, 256>, 16> wheelShown_{};  // through the controls
+  std::array<Yuv, 2> checkerShown_{};                  // dark and light squares, likewise
 
-// Adds noise of the given peak-to-peak amplitude to every luma sample and, when
-// chromaKeep < 256, pulls chroma towards grey by chromaKeep / 256: a weak signal.
-void AddNoise(Picture& picture, int amplitude, int chromaKeep, uint64_t seed);
+  Key drawn_;
+  Picture still_;  // the still picture through the controls
+  ChangedRows moving_;
+  // A weak station: its picture with the moving parts, before noise and controls.
+  Picture clean_;
+};

@@ -6,7 +6,6 @@
 #include <charconv>
 #include <chrono>
 #include <cmath>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "hw/Decoder.h"
+#include "sim/PictureControls.h"
 #include "sim/PictureSources.h"
 #include "sim/SimBoard.h"
 
@@ -103,62 +103,6 @@ double TimeOfDayNow() {
   return local->tm_hour * 3600.0 + local->tm_min * 60.0 + local->tm_sec + fraction;
 }
 
-// The decoder's picture controls as tables, rebuilt only when a register changes.
-class PictureControls {
- public:
-  void Set(const std::array<uint8_t, 4>& registers) {
-    if (valid_ && registers == registers_) return;
-    registers_ = registers;
-    valid_ = true;
-    const int brightness = registers[0];
-    const double contrast = static_cast<int8_t>(registers[1]) / 64.0;
-    const double saturation = static_cast<int8_t>(registers[2]) / 64.0;
-    const double hue = static_cast<int8_t>(registers[3]) * 2.0 * 3.14159265358979323846 / 256.0;
-    // 0 and 255 are timing codes on the port; the decoder never sends them as samples.
-    for (int i = 0; i < 256; ++i) {
-      const double y = (i - 16) * contrast + 16 + (brightness - 128);
-      luma_[i] = static_cast<uint8_t>(std::clamp<long>(std::lround(y), 1, 254));
-      const double c = (i - 128) * saturation * 256.0;
-      uFromU_[i] = static_cast<int32_t>(std::lround(c * std::cos(hue)));
-      uFromV_[i] = static_cast<int32_t>(std::lround(-c * std::sin(hue)));
-      vFromU_[i] = static_cast<int32_t>(std::lround(c * std::sin(hue)));
-      vFromV_[i] = static_cast<int32_t>(std::lround(c * std::cos(hue)));
-    }
-  }
-
-  // In place over a UYVY picture; without colour the chroma is grey.
-  void Apply(Picture& picture, bool colour) const {
-    uint8_t* p = picture.Data();
-    const size_t pairs = picture.Bytes() / 4;
-    if (!colour) {
-      for (size_t i = 0; i < pairs; ++i, p += 4) {
-        p[0] = 128;
-        p[1] = luma_[p[1]];
-        p[2] = 128;
-        p[3] = luma_[p[3]];
-      }
-      return;
-    }
-    for (size_t i = 0; i < pairs; ++i, p += 4) {
-      const int u = p[0], v = p[2];
-      p[0] = Chroma(uFromU_[u] + uFromV_[v]);
-      p[1] = luma_[p[1]];
-      p[2] = Chroma(vFromU_[u] + vFromV_[v]);
-      p[3] = luma_[p[3]];
-    }
-  }
-
- private:
-  static uint8_t Chroma(int32_t scaled) {
-    return static_cast<uint8_t>(std::clamp(128 + ((scaled + 128) >> 8), 1, 254));
-  }
-
-  bool valid_ = false;
-  std::array<uint8_t, 4> registers_{};
-  std::array<uint8_t, 256> luma_{};
-  std::array<int32_t, 256> uFromU_{}, uFromV_{}, vFromU_{}, vFromV_{};
-};
-
 constexpr auto kBlackRow = [] {
   std::array<uint8_t, kPictureRowBytes> row{};
   for (size_t i = 0; i < row.size(); i += 2) {
@@ -173,6 +117,7 @@ constexpr auto kBlackRow = [] {
 class FieldRenderer {
  public:
   FieldRenderer() : timeOfDayOrigin_(TimeOfDayNow()) {}
+  void SetClockOrigin(double secondsOfDay) { timeOfDayOrigin_ = secondsOfDay; }
 
   void Prepare(const Snapshot& s, const VideoPortSetup& setup, double seconds, uint64_t field) {
     fieldLines_ = std::clamp(setup.fieldHeight, 2, 625);
@@ -181,31 +126,24 @@ class FieldRenderer {
     blankLines_ = fieldLines_ >= static_cast<int>(kFieldHeight288)
                       ? 1
                       : std::min(static_cast<int>(kBlankingLines240), fieldLines_ - 1);
+    // Scaled lines are kept only across fields that all went through the scaler.
+    if (!scaledCurrent_) scaledFor_ = {};
+    scaledCurrent_ = false;
     black_ = !s.output;
     roll_ = 0;
     if (black_) return;
-    picture_.Resize(fieldLines_ - blankLines_);
 
     const SceneTime time{seconds, timeOfDayOrigin_ + seconds, Runs60Hz(s) ? 30 : 25, field};
-    bool decoded = true;
+    Scene scene;
     if (s.antenna) {
-      if (s.station) {
-        sources_.StationIdent(picture_, *s.station, time);
-      } else {
-        sources_.Snow(picture_, field);
-      }
+      scene = s.station ? Scene{SceneKind::Station, s.station} : Scene{SceneKind::Snow};
     } else if (s.source != kNoSource && s.input == kDecoderModeComposite) {
-      sources_.TestCard(picture_, time);
+      scene.kind = SceneKind::TestCard;
     } else if (s.source != kNoSource && s.input == kDecoderModeSVideo) {
-      sources_.SecondScene(picture_, time);
-    } else {
-      sources_.NoSignal(picture_);
-      decoded = false;
+      scene.kind = SceneKind::SecondScene;
     }
-    if (decoded) {
-      controls_.Set(s.controls);
-      controls_.Apply(picture_, s.colour);
-    }
+    controls_.Set(s.controls, s.colour);
+    changed_ = sources_.Draw(scene, fieldLines_ - blankLines_, time, controls_, picture_);
     if (s.source != kNoSource && StandardIs60Hz(s.source) != s.decoder60) {
       roll_ = static_cast<int>(
           std::fmod(seconds * kRollLinesPerSecond, picture_.Lines() + kRollBarLines));
@@ -233,37 +171,24 @@ class FieldRenderer {
       return;
     }
 
-    // Box filter: each output sample averages the field samples it covers.
+    // Box filter: each output sample averages the field samples it covers. Output lines
+    // are kept from field to field; only those over changed picture rows are made again.
     PrepareSpans(outWidth, srcWidth, pairs);
-    for (int o = 0; o < lines; ++o) {
+    const std::array<int, 6> scaledFor{pairs + 1,   outLines, fieldLines_,
+                                       blankLines_, roll_,    srcWidth};
+    const bool whole = changed_.all || roll_ != 0 || scaledFor != scaledFor_;
+    scaledFor_ = scaledFor;
+    scaledCurrent_ = true;
+    scaled_.resize(static_cast<size_t>(outLines) * bytes);
+    for (int o = 0; o < outLines; ++o) {
       const int first = static_cast<int>(static_cast<int64_t>(o) * fieldLines_ / outLines);
       const int last = std::max(
           first + 1, static_cast<int>(static_cast<int64_t>(o + 1) * fieldLines_ / outLines));
-      std::fill(sum_.begin(), sum_.end(), 0u);
-      for (int f = first; f < last; ++f) {
-        const uint8_t* line = Line(f);
-        for (int i = 0; i < kPictureRowBytes; ++i) sum_[i] += line[i];
+      uint8_t* out = scaled_.data() + static_cast<size_t>(o) * bytes;
+      if (whole || changed_.Touches(first - blankLines_, last - blankLines_)) {
+        ScaleLine(first, last, pairs, out);
       }
-      const uint32_t count = static_cast<uint32_t>(last - first);
-      uint8_t* out = dst + static_cast<ptrdiff_t>(o) * pitch;
-      for (int p = 0; p < pairs; ++p) {
-        const Span c = chromaSpans_[p];
-        uint32_t u = 0, v = 0;
-        for (int k = c.begin; k < c.end; ++k) {
-          u += sum_[4 * k];
-          v += sum_[4 * k + 2];
-        }
-        const uint32_t n = count * static_cast<uint32_t>(c.end - c.begin);
-        out[4 * p] = static_cast<uint8_t>((u + n / 2) / n);
-        out[4 * p + 2] = static_cast<uint8_t>((v + n / 2) / n);
-        for (int half = 0; half < 2; ++half) {
-          const Span y = lumaSpans_[2 * p + half];
-          uint32_t sum = 0;
-          for (int k = y.begin; k < y.end; ++k) sum += sum_[2 * k + 1];
-          const uint32_t m = count * static_cast<uint32_t>(y.end - y.begin);
-          out[4 * p + 1 + 2 * half] = static_cast<uint8_t>((sum + m / 2) / m);
-        }
-      }
+      if (o < lines) std::memcpy(dst + static_cast<ptrdiff_t>(o) * pitch, out, bytes);
     }
   }
 
@@ -271,6 +196,33 @@ class FieldRenderer {
   struct Span {
     int begin, end;
   };
+
+  void ScaleLine(int first, int last, int pairs, uint8_t* out) {
+    std::fill(sum_.begin(), sum_.end(), 0u);
+    for (int f = first; f < last; ++f) {
+      const uint8_t* line = Line(f);
+      for (int i = 0; i < kPictureRowBytes; ++i) sum_[i] += line[i];
+    }
+    const uint32_t count = static_cast<uint32_t>(last - first);
+    for (int p = 0; p < pairs; ++p) {
+      const Span c = chromaSpans_[p];
+      uint32_t u = 0, v = 0;
+      for (int k = c.begin; k < c.end; ++k) {
+        u += sum_[4 * k];
+        v += sum_[4 * k + 2];
+      }
+      const uint32_t n = count * static_cast<uint32_t>(c.end - c.begin);
+      out[4 * p] = static_cast<uint8_t>((u + n / 2) / n);
+      out[4 * p + 2] = static_cast<uint8_t>((v + n / 2) / n);
+      for (int half = 0; half < 2; ++half) {
+        const Span y = lumaSpans_[2 * p + half];
+        uint32_t sum = 0;
+        for (int k = y.begin; k < y.end; ++k) sum += sum_[2 * k + 1];
+        const uint32_t m = count * static_cast<uint32_t>(y.end - y.begin);
+        out[4 * p + 1 + 2 * half] = static_cast<uint8_t>((sum + m / 2) / m);
+      }
+    }
+  }
 
   // Blanking, or the picture line the field line shows.
   const uint8_t* Line(int fieldLine) const {
@@ -305,7 +257,11 @@ class FieldRenderer {
   int blankLines_ = kBlankingLines240;
   int roll_ = 0;
   bool black_ = true;
+  ChangedRows changed_;
   std::array<uint32_t, kPictureRowBytes> sum_{};
+  std::vector<uint8_t> scaled_;  // the prescaled lines of the last field
+  std::array<int, 6> scaledFor_{};
+  bool scaledCurrent_ = false;  // the last field prepared was scaled into scaled_
   std::array<int, 3> spansFor_{};
   std::vector<Span> lumaSpans_, chromaSpans_;
 };
@@ -323,7 +279,6 @@ struct VideoEngine::Impl {
   FieldRenderer renderer;
 
   std::mutex mutex;  // everything below
-  std::condition_variable wake;
   std::thread thread;
   bool stopRequested = false;
   bool running = false;
@@ -333,6 +288,7 @@ struct VideoEngine::Impl {
   Clock::duration activeBefore{};  // time the port ran before the current start
   Clock::duration period{};        // of the field being waited for
   std::string statsFile;
+  void (*threadStartHook)() = nullptr;
   uint64_t field = 0;  // counts on across restarts so the noise never repeats
 
   std::atomic<uint64_t> rendered{0};
@@ -342,10 +298,13 @@ struct VideoEngine::Impl {
 void VideoEngine::Impl::Run() {
   Snapshot snapshot = TakeSnapshot(board);
   VideoPortSetup initial;
+  void (*hook)();
   {
     std::lock_guard<std::mutex> lock(mutex);
     initial = setup;
+    hook = threadStartHook;
   }
+  if (hook) hook();
   {
     // Draws the picture's static parts now, so the first field is not late.
     std::lock_guard<std::mutex> lock(renderMutex);
@@ -364,8 +323,12 @@ void VideoEngine::Impl::Run() {
     VideoPortSetup as;
     uint64_t number;
     {
+      // A plain sleep to the field's time, not a timed wait on a condition: under Wine a
+      // timed wait goes through the server process, and on a busy machine that made the
+      // port miss three to four times as many fields. A stop waits at most one field.
+      std::this_thread::sleep_until(deadline);
       std::unique_lock<std::mutex> lock(mutex);
-      if (wake.wait_until(lock, deadline, [this] { return stopRequested; })) break;
+      if (stopRequested) break;
       to = target;
       as = setup;
       const Clock::duration late = Clock::now() - deadline;
@@ -436,6 +399,11 @@ void VideoEngine::Start(FieldTarget* target, const VideoPortSetup& setup) {
   impl_->thread = std::thread([this] { impl_->Run(); });
 }
 
+void VideoEngine::SetThreadStartHook(void (*hook)()) {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  impl_->threadStartHook = hook;
+}
+
 void VideoEngine::Update(const VideoPortSetup& setup) {
   std::lock_guard<std::mutex> lock(impl_->mutex);
   impl_->setup = setup;
@@ -451,7 +419,6 @@ void VideoEngine::Stop() {
     if (impl_->thread.get_id() == std::this_thread::get_id()) return;
     thread = std::move(impl_->thread);
   }
-  impl_->wake.notify_all();
   if (thread.joinable()) thread.join();
 }
 
@@ -485,6 +452,11 @@ void VideoEngine::SetStatsFile(const std::string& path) {
 
 uint8_t* VideoEngine::DriverStatusBlock() {
   return reinterpret_cast<uint8_t*>(g_statusBlock);
+}
+
+void VideoEngine::SetClockOrigin(double secondsOfDay) {
+  std::lock_guard<std::mutex> lock(impl_->renderMutex);
+  impl_->renderer.SetClockOrigin(secondsOfDay);
 }
 
 void VideoEngine::RenderField(uint8_t* dst, int pitch, const VideoPortSetup& setup,

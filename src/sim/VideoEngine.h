@@ -51,6 +51,10 @@ class VideoEngine {
   VideoEngine(const VideoEngine&) = delete;
   VideoEngine& operator=(const VideoEngine&) = delete;
 
+  // Called first on the port's thread each time it starts: the platform's side raises
+  // the thread's priority there, as the port is hardware that never waits for a processor.
+  void SetThreadStartHook(void (*hook)());
+
   // StartVideo: begins delivering fields to `target` (replacing any earlier target).
   void Start(FieldTarget* target, const VideoPortSetup& setup);
   // UpdateVideo: new geometry for the running port.
@@ -65,6 +69,10 @@ class VideoEngine {
 
   // The board driver's status block; the field bit toggles once per field.
   uint8_t* DriverStatusBlock();
+
+  // Where the pictures' clocks start, in seconds since midnight; by default the local
+  // time when the engine was built. Tests pin it so that a field's bytes are repeatable.
+  void SetClockOrigin(double secondsOfDay);
 
   // Renders one field into `dst` synchronously, as the thread would (tests, benchmarks).
   void RenderField(uint8_t* dst, int pitch, const VideoPortSetup& setup, uint64_t fieldNumber);

@@ -5,12 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "display/win32/DisplayChain.h"
-#include "display/win32/OverlayPlacement.h"
-#include "hw/Decoder.h"
+#include "hw/SourceControl.h"
 #include "hw/Tuner.h"
 #include "resource.h"
-#include "shared/VideoStandards.h"
 #include "win32/Program.h"
 #include "win32/ViewState.h"
 
@@ -187,22 +184,7 @@ void InitDialog(HWND dialog) {
 }
 
 void ChangePlan(int cable) {
-  Settings.CableStandard = cable;
-  // The European plans carry PAL-BGHI, the others NTSC-M.
-  const int standard = cable <= 1 ? int{kPalBghi} : int{kNtscM};
-  Settings.VideoStandard = standard;
-  DecoderSetStandard(static_cast<uint32_t>(standard));
-  Display.VideoPortConfig.FieldHeight = VideoPortFieldHeight(standard);
-  DisplayRelease();
-  OverlayTick();
-  if (VideoWindow.ViewMode == kCaptureMode && VideoWindow.Window) {
-    VideoWindow.PictureWidth = 352;
-    VideoWindow.PictureHeight = static_cast<int>(PictureHeightForStandard(standard));
-    // Twice: the first pass changes the frame, the second measures the new frame.
-    SizeVideoWindow(VideoWindow.Window, VideoWindow.PictureWidth, VideoWindow.PictureHeight);
-    SizeVideoWindow(VideoWindow.Window, VideoWindow.PictureWidth, VideoWindow.PictureHeight);
-  }
-  TunerSetChannel(Settings.CurrentChannel);
+  SourceSetChannelPlan(cable);
   if (Panels.MainPanel) SendMessageA(Panels.MainPanel, WM_PAINT, 0, 0);
 }
 

@@ -10,7 +10,7 @@
 #include "shared/Settings.h"
 
 inline constexpr int kChannelRowHeight = 22;
-inline constexpr int kChannelRows = 100;  // row i is slot i + 1
+inline constexpr int kChannelRows = kLastChannelSlot;  // row i is slot i + 1
 inline constexpr int kChannelBoxSize = 20;
 inline constexpr int kChannelNumberX = 22;
 // A click toggles a row's box only between these list-client x positions.

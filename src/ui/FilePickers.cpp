@@ -65,7 +65,7 @@ bool PickFile(HWND owner, const PickerKind& kind, const char* initialName,
       std::memcpy(result, name, std::strlen(name) + 1);
       return true;
     }
-    ShowProductMessage(owner, kUnsupportedFileTypeMessage, kUnsupportedFileTypeStyle);
+    ShowProductMessage(owner, kUnsupportedFileTypeMessage, kErrorStyle);
   }
   return false;
 }

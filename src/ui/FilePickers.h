@@ -8,7 +8,6 @@
 #include "capture/CaptureNames.h"
 
 inline constexpr char kUnsupportedFileTypeMessage[] = "Not supported file type.";
-inline constexpr UINT kUnsupportedFileTypeStyle = MB_TOPMOST | MB_ICONHAND;
 
 // Save pickers: `workingName` takes the chosen name when its extension is .bmp / .avi and
 // is left alone when the user cancels.

@@ -6,15 +6,13 @@
 #include <cstdio>
 
 #include "capture/win32/StillCapture.h"
-#include "display/win32/DisplayChain.h"
 #include "display/win32/OverlayPlacement.h"
-#include "hw/Audio.h"
 #include "hw/Decoder.h"
-#include "hw/Tuner.h"
+#include "hw/SourceControl.h"
 #include "playback/VideoPlayer.h"
 #include "resource.h"
 #include "shared/Settings.h"
-#include "ui/FilePickers.h"
+#include "ui/ClipTransport.h"
 #include "ui/TunerPanel.h"
 #include "win32/ViewState.h"
 #include "win32/WindowMessages.h"
@@ -24,7 +22,32 @@ SkinPanel MainPanelSkin;
 
 namespace {
 
-// One row of the panel's table: a rectangle (left, top) - (right, bottom) in panel pixels.
+// The face's rectangles, shared with the skin generator.
+struct LayoutRow {
+  int Id;
+  RECT Area;  // (left, top) - (right, bottom)
+};
+constexpr LayoutRow kLayout[] = {
+#define MAIN_HOT_AREA(id, left, top, right, bottom) {id, {left, top, right, bottom}},
+#define MAIN_FIELD(name, x, y, width, height)
+#include "main_panel_layout.inc"
+#undef MAIN_HOT_AREA
+#undef MAIN_FIELD
+};
+#define MAIN_HOT_AREA(id, left, top, right, bottom)
+#define MAIN_FIELD(name, x, y, width, height) \
+  constexpr SkinRect kMain##name = {x, y, width, height};
+#include "main_panel_layout.inc"
+#undef MAIN_HOT_AREA
+#undef MAIN_FIELD
+
+constexpr RECT LayoutArea(int id) {
+  for (const LayoutRow& row : kLayout)
+    if (row.Id == id) return row.Area;
+  return {};
+}
+
+// One row of the panel's table.
 struct ButtonRow {
   int Id;
   RECT Area;
@@ -36,39 +59,45 @@ struct ButtonRow {
 
 // In hit-test order.
 constexpr ButtonRow kButtons[] = {
-    {kButtonCaptureMode, {56, 41, 71, 56}, "Capture Mode", kLitCaptureMode, 0, false},
-    {kButtonLiveVideoMode, {71, 41, 87, 56}, "LiveVideo Mode", kLitLiveVideoMode, 0, false},
-    {kButtonSpare, {91, 41, 106, 56}, "", kLitSpare, 0, false},
-    {kButtonFullScreen, {106, 41, 122, 56}, "Full Screen  (Ctrl+S)", kLitFullScreen, 0, false},
-    {kButtonAbout, {8, 45, 19, 56}, "About", -1, 0, true},
-    {kButtonExit, {21, 45, 32, 56}, "Exit", -1, 0, true},
-    {kButtonMinimize, {34, 45, 45, 56}, "Minimize", -1, 0, true},
-    {kButtonLogo, {16, 8, 38, 27}, "About", -1, 0, false},
-    {kButtonVideoFormat, {291, 37, 310, 56}, "Video Format", kLitVideoFormat, 0, false},
-    {kButtonSourceOptions,
-     {375, 25, 391, 41},
-     "Show/Hide Video Source Options",
-     kLitSourceOptions,
-     0,
+    {kButtonCaptureMode, LayoutArea(kButtonCaptureMode), "Capture Mode", kLitCaptureMode, 0, false},
+    {kButtonLiveVideoMode, LayoutArea(kButtonLiveVideoMode), "LiveVideo Mode", kLitLiveVideoMode, 0,
      false},
-    {kButtonSetCaptureFile, {331, 37, 349, 56}, "Set Capture File", kLitSetCaptureFile, 0, false},
-    {kButtonCaptureVideo, {331, 12, 349, 31}, "Capture Video  (F7)", kLitCaptureVideo, 0, false},
-    {kButtonCaptureFrames, {311, 12, 329, 31}, "Capture Frames  (F6)", kLitCaptureFrames, 0, false},
-    {kButtonCaptureSingleFrame,
-     {291, 12, 309, 31},
-     "Capture Single Frame  (F5)",
-     kLitCaptureSingleFrame,
-     0,
+    {kButtonSpare, LayoutArea(kButtonSpare), "", kLitSpare, 0, false},
+    {kButtonFullScreen, LayoutArea(kButtonFullScreen), "Full Screen  (Ctrl+S)", kLitFullScreen, 0,
      false},
-    {kButtonLeft, {364, 25, 372, 41}, "Left", kLitLeft, kTimerArrowLeftRight, false},
-    {kButtonRight, {393, 25, 402, 41}, "Right", kLitRight, kTimerArrowLeftRight, false},
-    {kButtonUp, {375, 14, 391, 24}, "Up", kLitUp, kTimerArrowUpDown, false},
-    {kButtonDown, {375, 43, 391, 53}, "Down", kLitDown, kTimerArrowUpDown, false},
-    {kButtonOpenVideoFile, {311, 37, 329, 56}, "Open Video File", -1, 0, false},
-    {kButtonPlay, {255, 9, 268, 22}, "Play", kLitPlay, 0, false},
-    {kButtonPause, {241, 9, 254, 22}, "Pause", kLitPause, 0, false},
-    {kButtonStop, {269, 9, 282, 22}, "Stop", kLitStop, 0, false},
+    {kButtonAbout, LayoutArea(kButtonAbout), "About", -1, 0, true},
+    {kButtonExit, LayoutArea(kButtonExit), "Exit", -1, 0, true},
+    {kButtonMinimize, LayoutArea(kButtonMinimize), "Minimize", -1, 0, true},
+    {kButtonLogo, LayoutArea(kButtonLogo), "About", -1, 0, false},
+    {kButtonVideoFormat, LayoutArea(kButtonVideoFormat), "Video Format", kLitVideoFormat, 0, false},
+    {kButtonSourceOptions, LayoutArea(kButtonSourceOptions), "Show/Hide Video Source Options",
+     kLitSourceOptions, 0, false},
+    {kButtonSetCaptureFile, LayoutArea(kButtonSetCaptureFile), "Set Capture File",
+     kLitSetCaptureFile, 0, false},
+    {kButtonCaptureVideo, LayoutArea(kButtonCaptureVideo), "Capture Video  (F7)", kLitCaptureVideo,
+     0, false},
+    {kButtonCaptureFrames, LayoutArea(kButtonCaptureFrames), "Capture Frames  (F6)",
+     kLitCaptureFrames, 0, false},
+    {kButtonCaptureSingleFrame, LayoutArea(kButtonCaptureSingleFrame), "Capture Single Frame  (F5)",
+     kLitCaptureSingleFrame, 0, false},
+    {kButtonLeft, LayoutArea(kButtonLeft), "Left", kLitLeft, kTimerArrowLeftRight, false},
+    {kButtonRight, LayoutArea(kButtonRight), "Right", kLitRight, kTimerArrowLeftRight, false},
+    {kButtonUp, LayoutArea(kButtonUp), "Up", kLitUp, kTimerArrowUpDown, false},
+    {kButtonDown, LayoutArea(kButtonDown), "Down", kLitDown, kTimerArrowUpDown, false},
+    {kButtonOpenVideoFile, LayoutArea(kButtonOpenVideoFile), "Open Video File", -1, 0, false},
+    {kButtonPlay, LayoutArea(kButtonPlay), "Play", kLitPlay, 0, false},
+    {kButtonPause, LayoutArea(kButtonPause), "Pause", kLitPause, 0, false},
+    {kButtonStop, LayoutArea(kButtonStop), "Stop", kLitStop, 0, false},
 };
+
+// The table and the layout name the same buttons in the same order.
+constexpr bool SameOrderAsLayout() {
+  if (std::size(kButtons) != std::size(kLayout)) return false;
+  for (size_t i = 0; i < std::size(kButtons); ++i)
+    if (kButtons[i].Id != kLayout[i].Id) return false;
+  return true;
+}
+static_assert(SameOrderAsLayout());
 constexpr size_t kButtonCount = std::size(kButtons);
 
 struct ButtonGeometry {
@@ -90,23 +119,23 @@ constexpr ButtonGeometry MakeGeometry() {
 }
 constexpr ButtonGeometry kGeometry = MakeGeometry();
 
-std::array<HotAreaSpec, kButtonCount> MakeHotAreas() {
-  std::array<HotAreaSpec, kButtonCount> areas{};
+std::array<HotArea, kButtonCount> MakeHotAreas() {
+  std::array<HotArea, kButtonCount> areas{};
   for (size_t i = 0; i < kButtonCount; ++i) {
     const ButtonRow& b = kButtons[i];
-    areas[i] = HotAreaSpec{b.Id,
-                           kGeometry.Polygons[i],
-                           {&kGeometry.PressedLooks[i], 1},
-                           b.RepeatTimer,
-                           b.RepeatTimer ? kArrowRepeatMs : 0,
-                           b.LitFlag};
+    areas[i] = HotArea{b.Id,
+                       kGeometry.Polygons[i],
+                       {&kGeometry.PressedLooks[i], 1},
+                       b.RepeatTimer,
+                       b.RepeatTimer ? kArrowRepeatMs : 0,
+                       b.LitFlag};
   }
   return areas;
 }
 // The logo has no pressed look.
-const std::array<HotAreaSpec, kButtonCount> kHotAreas = [] {
+const std::array<HotArea, kButtonCount> kHotAreas = [] {
   auto areas = MakeHotAreas();
-  for (HotAreaSpec& a : areas) {
+  for (HotArea& a : areas) {
     if (a.Id == kButtonLogo) a.PressedLook = {};
   }
   return areas;
@@ -116,7 +145,7 @@ const std::array<HotAreaSpec, kButtonCount> kHotAreas = [] {
 constexpr POINT kShape[] = {{0, 0},    {0, 66},   {6, 66},   {6, 69},
                             {414, 69}, {414, 66}, {419, 66}, {419, 0}};
 
-constexpr SkinRect kReadOut = {137, 27, 144, 29};
+constexpr SkinRect kReadOut = kMainReadOut;
 constexpr SkinRect kPositionCounter = {176, 42, 34, 12};
 constexpr SkinRect kSizeReadOut = {210, 42, 60, 12};
 constexpr SkinRect kWholePanel = {0, 0, kMainPanelWidth, kMainPanelHeight};
@@ -186,15 +215,12 @@ void DrawReadOuts(HDC dc) {
     Text(dc, text, RECT{176, 42, 210, 54}, DT_LEFT);
   } else if (mode == kLiveVideoMode || mode == kCaptureMode) {
     Text(dc, VideoStandardName(Settings.VideoStandard), RECT{176, 29, 229, 40}, DT_RIGHT);
-    const char* input = Settings.VideoConnector == kConnectorSVideo      ? "S-Video"
-                        : Settings.VideoConnector == kConnectorComposite ? "Composite"
-                        : Settings.VideoConnector == kConnectorTuner     ? "Tuner"
-                                                                         : "";
-    Text(dc, input, RECT{236, 29, 277, 40}, DT_RIGHT);
+    Text(dc, ConnectorNamesOf(Settings.VideoConnector).Name, RECT{236, 29, 277, 40}, DT_RIGHT);
   }
   SetTextColor(dc, kWhite);
-  snprintf(text, sizeof text, "%d x %d", VideoWindow.PictureWidth, VideoWindow.PictureHeight);
-  Text(dc, text, RECT{210, 42, 270, 54}, DT_RIGHT);
+  char size[32];
+  MainPanelSizeText(size);
+  Text(dc, size, RECT{210, 42, 270, 54}, DT_RIGHT);
   SelectObject(dc, oldFont);
   DeleteObject(font);
 }
@@ -248,27 +274,21 @@ void SetFlags(std::initializer_list<std::pair<int, int>> flags) {
   for (auto [flag, value] : flags) MainPanelSkin.LitFlags[flag] = value;
 }
 
-// The panel's own idea of the mode: it follows the commands it sent itself.
+// What Live and Capture Mode make available: the capture buttons only in Capture Mode,
+// full screen only from Live.
+void ShowModeFlags(int mode) {
+  const int capture = mode == kCaptureMode ? 1 : 0;
+  SetFlags({{kLitCaptureMode, capture},
+            {kLitLiveVideoMode, 1 - capture},
+            {kLitFullScreen, capture},
+            {kLitSetCaptureFile, 1 - capture},
+            {kLitCaptureVideo, 1 - capture},
+            {kLitCaptureFrames, 1 - capture},
+            {kLitCaptureSingleFrame, 1 - capture}});
+}
+
 void AfterCommand(HWND, int id) {
   switch (id) {
-    case kButtonLiveVideoMode:
-      SetFlags({{kLitCaptureMode, 0},
-                {kLitLiveVideoMode, 1},
-                {kLitFullScreen, 0},
-                {kLitSetCaptureFile, 1},
-                {kLitCaptureVideo, 1},
-                {kLitCaptureFrames, 1},
-                {kLitCaptureSingleFrame, 1}});
-      break;
-    case kButtonCaptureMode:
-      SetFlags({{kLitCaptureMode, 1},
-                {kLitLiveVideoMode, 0},
-                {kLitFullScreen, 1},
-                {kLitSetCaptureFile, 0},
-                {kLitCaptureVideo, 0},
-                {kLitCaptureFrames, 0},
-                {kLitCaptureSingleFrame, 0}});
-      break;
     case kButtonSourceOptions: {
       const int lit = MainPanel.SourceOption == kOptionNone ? 1 : 0;
       SetFlags({{kLitLeft, lit}, {kLitRight, lit}, {kLitUp, lit}, {kLitDown, lit}});
@@ -276,55 +296,13 @@ void AfterCommand(HWND, int id) {
     }
     case kButtonStop:
       SetFlags({{kLitPlay, 0}, {kLitPause, 1}, {kLitStop, 1}});
-      for (int flag = 0; flag < kModeFlagCount; ++flag)
-        MainPanelSkin.LitFlags[flag] = MainPanel.SavedModeFlags[flag];
       break;
   }
 }
 
-int Clamp(int v, int low, int high) {
-  return v < low ? low : v > high ? high : v;
-}
-
-int ValidStandard() {
-  return IsValidVideoStandard(Settings.VideoStandard) ? Settings.VideoStandard : int{kNtscM};
-}
-
-void ChangePictureSetting(int option, int delta) {
-  int32_t* field = option == kOptionBrightness   ? &Settings.Brightness
-                   : option == kOptionContrast   ? &Settings.Contrast
-                   : option == kOptionSaturation ? &Settings.Saturation
-                                                 : &Settings.Hue;
-  *field = Clamp(*field + delta, 0, 255);
-  const auto v = static_cast<uint32_t>(*field);
-  switch (option) {
-    case kOptionBrightness:
-      DecoderSetBrightness(BrightnessRegisterValue(v));
-      break;
-    case kOptionContrast:
-      DecoderSetContrast(ContrastRegisterValue(v));
-      break;
-    case kOptionSaturation:
-      DecoderSetSaturation(SaturationRegisterValue(v));
-      break;
-    default:
-      DecoderSetHue(HueRegisterValue(v));
-      break;
-  }
-}
-
+// Left or Right on the input row: the camera inputs in turn; the picture follows at once.
 void ChangeInput(bool left) {
-  const int connector = Settings.VideoConnector;
-  if (connector == kConnectorSVideo) {
-    if (!left) AudioMute();
-    Settings.VideoConnector = kConnectorComposite;
-    DecoderSelectComposite();
-  } else if (connector == kConnectorComposite) {
-    if (left) AudioMute();
-    Settings.VideoConnector = kConnectorSVideo;
-    if (TunerPresent()) AudioSelectInput(kConnectorSVideo);
-    DecoderSelectSVideo();
-  }
+  SourceStepInput(left);
   RepaintVideoWindow();
   if (Settings.VideoConnector == kConnectorTuner) {
     ShowTunerPanel();
@@ -334,20 +312,9 @@ void ChangeInput(bool left) {
 }
 
 void ChangeStandard(bool left) {
-  const int s = (ValidStandard() + (left ? kVideoStandardCount - 1 : 1)) % kVideoStandardCount;
-  Settings.CableStandard = s == kPalBghi ? 0 : 2;
-  Settings.VideoStandard = s;
-  DecoderSetStandard(static_cast<uint32_t>(s));
-  Display.VideoPortConfig.FieldHeight = VideoPortFieldHeight(s);
-  DisplayRelease();
-  OverlayTick();
+  const int s = SourceStepStandard(left);
   RepaintVideoWindow();
-  if (VideoWindow.ViewMode == kCaptureMode) {
-    VideoWindow.PictureWidth = 352;
-    VideoWindow.PictureHeight = static_cast<int>(PictureHeightForStandard(s));
-    SizeVideoWindow(VideoWindowHandle(), VideoWindow.PictureWidth, VideoWindow.PictureHeight);
-    SizeVideoWindow(VideoWindowHandle(), VideoWindow.PictureWidth, VideoWindow.PictureHeight);
-  }
+  SourceFitCaptureMode(s);
 }
 
 void ChangeSourceOption(bool left) {
@@ -356,7 +323,8 @@ void ChangeSourceOption(bool left) {
     case kOptionContrast:
     case kOptionSaturation:
     case kOptionHue:
-      ChangePictureSetting(MainPanel.SourceOption, left ? -8 : 8);
+      SourceStepPictureControl(
+          static_cast<PictureControl>(MainPanel.SourceOption - kOptionBrightness), left ? -8 : 8);
       RepaintVideoWindow();
       break;
     case kOptionInput:
@@ -366,183 +334,6 @@ void ChangeSourceOption(bool left) {
       ChangeStandard(left);
       break;
   }
-}
-
-// The clip controls: Open Video File, Play, Pause, Stop, the position trackbar and its
-// timer, and the two notices the panel gets about a clip.
-
-HWND Trackbar(HWND panel) {
-  return GetDlgItem(panel, IDC_POSITION_TRACKBAR);
-}
-
-// Once a clip was loaded the trackbar stays usable: it can bring play mode back.
-void EnableTrackbar(HWND panel) {
-  EnableWindow(Trackbar(panel), TRUE);
-}
-
-void SetTrackbarRange(HWND panel) {
-  const auto last = static_cast<WORD>(Playback.videoLength - 1);
-  SendMessageA(Trackbar(panel), TBM_SETRANGE, TRUE, MAKELPARAM(0, last));
-}
-
-void SetTrackbarPosition(HWND panel, uint32_t position) {
-  SendMessageA(Trackbar(panel), TBM_SETPOS, TRUE, static_cast<LPARAM>(position));
-}
-
-void SetTransport(int play, int pause, int stop) {
-  SetFlags({{kLitPlay, play}, {kLitPause, pause}, {kLitStop, stop}});
-}
-
-void DrawTransportLooks(HWND panel) {
-  HDC dc = GetDC(panel);
-  HPALETTE oldPalette = SelectPalette(dc, MainPanelSkin.Palette, FALSE);
-  for (int flag : {kLitPlay, kLitPause, kLitStop}) {
-    const SkinImage& image =
-        MainPanelSkin.LitFlags[flag] ? MainPanelSkin.Lit : MainPanelSkin.Normal;
-    DrawSkinRect(dc, image, LitRectOf(flag));
-  }
-  SelectPalette(dc, oldPalette, FALSE);
-  ReleaseDC(panel, dc);
-}
-
-// Saves only on the way in, so a second clip keeps the mode from before the first.
-void EnterPlayMode(HWND panel) {
-  if (VideoWindow.ViewMode == kPlaybackMode) return;
-  for (int flag = 0; flag < kModeFlagCount; ++flag) {
-    MainPanel.SavedModeFlags[flag] = MainPanelSkin.LitFlags[flag];
-    MainPanelSkin.LitFlags[flag] = 1;
-  }
-  MainPanel.SavedViewMode = VideoWindow.ViewMode;
-  VideoWindow.ViewMode = kPlaybackMode;
-  ForceRepaint(panel);
-}
-
-// Loaded, at the start or where a play ended: Play and Stop available.
-void ShowClipReady(HWND panel) {
-  SetTransport(0, 1, 0);
-  EnableTrackbar(panel);
-  DrawTransportLooks(panel);
-}
-
-void OpenClip(HWND panel) {
-  if (!PickVideoFile(panel)) return;
-  if (!OpenVideo(VideoWindowHandle())) return;
-  ShowFirstFrame(panel);
-  ShowClipReady(panel);
-  SetTrackbarRange(panel);
-  SetTrackbarPosition(panel, 0);
-  EnterPlayMode(panel);
-  ForceRepaint(panel);
-}
-
-void PlayClip(HWND panel) {
-  SetTransport(1, 0, 0);
-  EnableTrackbar(panel);
-  DrawTransportLooks(panel);
-  EnterPlayMode(panel);
-  const bool alreadyPlaying = Playback.videoPlaying != 0;
-  if (PlayVideo(panel) || alreadyPlaying) {
-    SetTimer(panel, kTimerPlaybackPosition, kPlaybackPositionMs, nullptr);
-  } else {
-    // The device refused to play: no notice will come, so the clip stays ready.
-    ShowClipReady(panel);
-  }
-  ForceRepaint(panel);
-}
-
-void PauseClip(HWND panel) {
-  StopVideo();
-  KillTimer(panel, kTimerPlaybackPosition);
-  ShowClipReady(panel);
-  ForceRepaint(panel);
-}
-
-void StopClip(HWND panel) {
-  EnableTrackbar(panel);
-  StopVideo();
-  KillTimer(panel, kTimerPlaybackPosition);
-  VideoWindow.ViewMode = MainPanel.SavedViewMode;
-  PaintColorKey();
-}
-
-// Timer 11: the frame counter and the trackbar follow the clip.
-void ShowPlaybackPosition(HWND panel) {
-  const uint32_t p = VideoPosition();
-  if (p >= Playback.videoLength) return;
-  HDC dc = GetDC(panel);
-  HPALETTE oldPalette = SelectPalette(dc, MainPanelSkin.Palette, FALSE);
-  DrawSkinRect(dc, MainPanelSkin.Normal, kPositionCounter);
-  HFONT font = CreatePixelFont(dc, kFace, 9);
-  HGDIOBJ oldFont = SelectObject(dc, font);
-  SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, kYellow);
-  char text[16];
-  snprintf(text, sizeof text, "%d", static_cast<int>(p) + 1);
-  Text(dc, text, RECT{176, 42, 210, 54}, DT_LEFT);
-  SelectObject(dc, oldFont);
-  DeleteObject(font);
-  SelectPalette(dc, oldPalette, FALSE);
-  ReleaseDC(panel, dc);
-  SetTrackbarPosition(panel, p);
-}
-
-// MM_MCINOTIFY. Notices of a device closed since (an earlier clip) are not ours.
-void ClipNotice(HWND panel, WPARAM code, LPARAM device) {
-  if (!Playback.videoOpen || static_cast<MCIDEVICEID>(device) != Playback.videoDevice) return;
-  if (IsEndOfPlay(code)) {
-    Playback.videoPlaying = 0;
-    SeekVideoToStart();
-    // Whatever the play left covered or erased in the window shows the clip's start again.
-    if (VideoWindow.ViewMode == kPlaybackMode) PaintColorKey();
-  } else if (code == MCI_NOTIFY_FAILURE && Playback.videoPlaying) {
-    // The clip broke off (a damaged frame): it stays where it is, ready to play again.
-    Playback.videoPlaying = 0;
-  } else {
-    return;
-  }
-  KillTimer(panel, kTimerPlaybackPosition);
-  SetTrackbarPosition(panel, VideoPosition());
-  ShowClipReady(panel);
-  ForceRepaint(panel);
-}
-
-void TrackbarMoved(HWND panel, WPARAM wParam) {
-  const int length = static_cast<int>(Playback.videoLength);
-  int p = 0;
-  switch (LOWORD(wParam)) {
-    case TB_PAGEUP:
-      p = static_cast<int>(SendMessageA(Trackbar(panel), TBM_GETPOS, 0, 0));
-      if (p < 0) p = 0;
-      SeekVideo(panel, static_cast<uint32_t>(p));
-      break;
-    case TB_PAGEDOWN:
-      p = static_cast<int>(SendMessageA(Trackbar(panel), TBM_GETPOS, 0, 0));
-      if (p >= length) p = length - 1;
-      SeekVideo(panel, static_cast<uint32_t>(p));
-      break;
-    case TB_THUMBTRACK:
-      SeekVideo(panel, HIWORD(wParam));
-      break;
-  }
-  if (VideoWindow.ViewMode != kPlaybackMode) {
-    SetTransport(0, 1, 0);
-    DrawTransportLooks(panel);
-    EnterPlayMode(panel);
-  }
-  ForceRepaint(panel);
-}
-
-// Message 1224: the clip a capture just wrote waits in the player; the mode stays.
-void LoadCapturedClip(HWND panel) {
-  std::snprintf(Playback.videoFileName, sizeof Playback.videoFileName, "%s",
-                CaptureOptions.aviFileName);
-  if (!OpenVideo(VideoWindowHandle())) return;
-  SetTransport(0, 1, 1);
-  EnableTrackbar(panel);
-  DrawTransportLooks(panel);
-  SetTrackbarRange(panel);
-  SetTrackbarPosition(panel, 0);
-  ForceRepaint(panel);
 }
 
 void OnCommand(HWND panel, WPARAM id) {
@@ -642,11 +433,8 @@ void ShowClientSize(HWND panel) {
   HGDIOBJ oldFont = SelectObject(dc, font);
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, kWhite);
-  RECT client = {};
-  GetClientRect(VideoWindowHandle(), &client);
-  char text[64];
-  snprintf(text, sizeof text, "%d x %d", static_cast<int>(client.right),
-           static_cast<int>(client.bottom));
+  char text[32];
+  MainPanelSizeText(text);
   Text(dc, text, RECT{210, 42, 270, 54}, DT_RIGHT);
   SelectObject(dc, oldFont);
   DeleteObject(font);
@@ -673,7 +461,8 @@ void InitPanel(HWND panel) {
   InitSkinPanel(panel, MainPanelSkin, kShape, IDB_MAIN_PANEL_NORMAL, IDB_MAIN_PANEL_PRESSED,
                 IDB_MAIN_PANEL_LIT, PC_NOCOLLAPSE);
   PreloadVideoDriver();
-  SetWindowPos(GetDlgItem(panel, IDC_POSITION_TRACKBAR), nullptr, 137, 10, 100, 15, SWP_NOZORDER);
+  SetWindowPos(GetDlgItem(panel, IDC_POSITION_TRACKBAR), nullptr, kMainTrackbar.X, kMainTrackbar.Y,
+               kMainTrackbar.Width, kMainTrackbar.Height, SWP_NOZORDER);
   TunerPanel.AudioModeIndicator = 1;
 }
 
@@ -697,8 +486,67 @@ void CreateTooltips(HWND panel) {
 
 void ResetMainPanelLitFlags() {
   MainPanelSkin.LitFlags.assign(kMainLitFlagCount, 1);
+  MainPanel.ShownMode = kLiveVideoMode;
   SetFlags(
       {{kLitCaptureMode, 0}, {kLitFullScreen, 0}, {kLitVideoFormat, 0}, {kLitSourceOptions, 0}});
+}
+
+void MainPanelShowMode() {
+  const int mode = VideoWindow.ViewMode;
+  if (mode == kPlaybackMode) {
+    // Everything but the transport is unavailable while a clip holds the window.
+    if (MainPanel.ShownMode != kPlaybackMode) {
+      for (int flag = 0; flag < kModeFlagCount; ++flag) {
+        MainPanel.SavedModeFlags[flag] = MainPanelSkin.LitFlags[flag];
+        MainPanelSkin.LitFlags[flag] = 1;
+      }
+    }
+  } else {
+    if (MainPanel.ShownMode == kPlaybackMode) {
+      for (int flag = 0; flag < kModeFlagCount; ++flag)
+        MainPanelSkin.LitFlags[flag] = MainPanel.SavedModeFlags[flag];
+    }
+    ShowModeFlags(mode);
+  }
+  MainPanel.ShownMode = mode;
+  if (MainPanel.Window) ForceRepaint(MainPanel.Window);
+}
+
+void MainPanelShowTransport(HWND panel, int play, int pause, int stop) {
+  SetFlags({{kLitPlay, play}, {kLitPause, pause}, {kLitStop, stop}});
+  HDC dc = GetDC(panel);
+  HPALETTE oldPalette = SelectPalette(dc, MainPanelSkin.Palette, FALSE);
+  for (int flag : {kLitPlay, kLitPause, kLitStop}) {
+    const SkinImage& image =
+        MainPanelSkin.LitFlags[flag] ? MainPanelSkin.Lit : MainPanelSkin.Normal;
+    DrawSkinRect(dc, image, LitRectOf(flag));
+  }
+  SelectPalette(dc, oldPalette, FALSE);
+  ReleaseDC(panel, dc);
+}
+
+void MainPanelShowPosition(HWND panel, uint32_t position) {
+  HDC dc = GetDC(panel);
+  HPALETTE oldPalette = SelectPalette(dc, MainPanelSkin.Palette, FALSE);
+  DrawSkinRect(dc, MainPanelSkin.Normal, kPositionCounter);
+  HFONT font = CreatePixelFont(dc, kFace, 9);
+  HGDIOBJ oldFont = SelectObject(dc, font);
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, kYellow);
+  char text[16];
+  snprintf(text, sizeof text, "%d", static_cast<int>(position) + 1);
+  Text(dc, text, RECT{176, 42, 210, 54}, DT_LEFT);
+  SelectObject(dc, oldFont);
+  DeleteObject(font);
+  SelectPalette(dc, oldPalette, FALSE);
+  ReleaseDC(panel, dc);
+}
+
+void MainPanelSizeText(char (&text)[32]) {
+  RECT client = {0, 0, VideoWindow.PictureWidth, VideoWindow.PictureHeight};
+  if (HWND video = VideoWindowHandle(); video && !IsIconic(video)) GetClientRect(video, &client);
+  snprintf(text, sizeof text, "%d x %d", static_cast<int>(client.right),
+           static_cast<int>(client.bottom));
 }
 
 INT_PTR CALLBACK MainPanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -732,7 +580,7 @@ INT_PTR CALLBACK MainPanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM l
       ClipNotice(panel, wParam, lParam);
       return FALSE;
     case WM_HSCROLL:
-      if (reinterpret_cast<HWND>(lParam) == Trackbar(panel)) TrackbarMoved(panel, wParam);
+      if (reinterpret_cast<HWND>(lParam) == ClipTrackbar(panel)) TrackbarMoved(panel, wParam);
       return TRUE;
   }
   return FALSE;

@@ -7,7 +7,9 @@
 
 #include <array>
 
+#include "hw/SourceControl.h"
 #include "ui/SkinPanel.h"
+#include "win32/ViewState.h"
 
 // Buttons with a lit (latched or unavailable) look, in the order the paint handler draws
 // them. The first fourteen are the mode flags.
@@ -69,6 +71,11 @@ enum SourceOptionValue {
   kOptionInput = 5,
   kOptionStandard = 6,
 };
+// The four picture rows in the order of the source service's controls.
+static_assert(kOptionContrast - kOptionBrightness == static_cast<int>(PictureControl::Contrast));
+static_assert(kOptionSaturation - kOptionBrightness ==
+              static_cast<int>(PictureControl::Saturation));
+static_assert(kOptionHue - kOptionBrightness == static_cast<int>(PictureControl::Hue));
 
 inline constexpr int kMainPanelWidth = 420;
 inline constexpr int kMainPanelHeight = 70;
@@ -81,9 +88,10 @@ struct MainPanelState {
   HBRUSH PaletteBrush = nullptr;  // trackbar background on a palette device
   HBRUSH PlainBrush = nullptr;    // and on any other
   int SourceOption = kOptionNone;
-  // Play mode's save area: the mode flags and ViewMode from before the first clip.
+  // Play mode's save area: the mode flags from before the first clip.
   std::array<int, kModeFlagCount> SavedModeFlags = {};
-  int SavedViewMode = 0;
+  // The mode the lit flags show.
+  int ShownMode = kLiveVideoMode;
 };
 extern MainPanelState MainPanel;
 extern SkinPanel MainPanelSkin;
@@ -93,3 +101,16 @@ INT_PTR CALLBACK MainPanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM l
 
 // The lit flags as a fresh panel has them.
 void ResetMainPanelLitFlags();
+
+// The video window tells the panel after every mode change: the lit flags and the
+// read-outs show the mode it is in now.
+void MainPanelShowMode();
+
+// The clip transport's looks, drawn at once: the lit flags of Play, Pause and Stop, and
+// the frame counter (position + 1).
+void MainPanelShowTransport(HWND panel, int play, int pause, int stop);
+void MainPanelShowPosition(HWND panel, uint32_t position);
+
+// The size read-out: the video window's client size ("352 x 240"); a minimised window
+// keeps the picture size it had.
+void MainPanelSizeText(char (&text)[32]);

@@ -89,7 +89,7 @@ void InitSkinPanel(HWND panel, SkinPanel& skin, std::span<const POINT> shape, in
   // A panel shown again builds its areas anew; the old ones would only pile up.
   for (HRGN region : skin.Regions) DeleteObject(region);
   skin.Regions.clear();
-  for (const HotAreaSpec& area : skin.Table) skin.Regions.push_back(CreateHotArea(area.Polygon));
+  for (const HotArea& area : skin.Table) skin.Regions.push_back(CreateHotArea(area.Polygon));
   skin.Normal = LoadSkinImage(normalId);
   skin.Pressed = LoadSkinImage(pressedId);
   skin.Lit = litId ? LoadSkinImage(litId) : SkinImage{};
@@ -114,8 +114,8 @@ int HitTest(HWND panel, const SkinPanel& skin, POINT point) {
   return 0;
 }
 
-const HotAreaSpec* FindHotArea(const SkinPanel& skin, int id) {
-  for (const HotAreaSpec& area : skin.Table) {
+const HotArea* FindHotArea(const SkinPanel& skin, int id) {
+  for (const HotArea& area : skin.Table) {
     if (area.Id == id) return &area;
   }
   return nullptr;
@@ -128,7 +128,7 @@ static HRGN RegionOf(const SkinPanel& skin, int id) {
   return nullptr;
 }
 
-bool IsLit(const SkinPanel& skin, const HotAreaSpec& area) {
+bool IsLit(const SkinPanel& skin, const HotArea& area) {
   if (skin.Style != PanelStyle::Main || area.LitFlag < 0) return false;
   const size_t flag = static_cast<size_t>(area.LitFlag);
   return flag < skin.LitFlags.size() && skin.LitFlags[flag] != 0;
@@ -150,7 +150,7 @@ void PanelPress(HWND panel, SkinPanel& skin, LPARAM lParam) {
     return;
   }
   const int id = HitTest(panel, skin, skin.PressPoint);
-  if (const HotAreaSpec* area = id ? FindHotArea(skin, id) : nullptr) {
+  if (const HotArea* area = id ? FindHotArea(skin, id) : nullptr) {
     if (!IsLit(skin, *area)) {
       for (const SkinRect& r : area->PressedLook) DrawSkinRect(dc, skin.Pressed, r);
       skin.PressedId = id;
@@ -184,7 +184,7 @@ void PanelMouseMove(HWND panel, SkinPanel& skin, LPARAM lParam) {
   if (skin.PressedId > 0 && skin.Style == PanelStyle::Main) {
     HRGN region = RegionOf(skin, skin.PressedId);
     if (region && !PtInRegion(region, point.x, point.y)) {
-      if (const HotAreaSpec* area = FindHotArea(skin, skin.PressedId); area && area->RepeatTimer)
+      if (const HotArea* area = FindHotArea(skin, skin.PressedId); area && area->RepeatTimer)
         KillTimer(panel, area->RepeatTimer);
       ForceRepaint(panel);  // restores the normal look of the held area
       skin.PressedId = -1;
@@ -195,7 +195,7 @@ void PanelMouseMove(HWND panel, SkinPanel& skin, LPARAM lParam) {
 void PanelRelease(HWND panel, SkinPanel& skin, LPARAM lParam, AfterCommandStep afterCommand) {
   const int id = skin.PressedId;
   if (id > 0) {
-    if (const HotAreaSpec* area = FindHotArea(skin, id); area && area->RepeatTimer)
+    if (const HotArea* area = FindHotArea(skin, id); area && area->RepeatTimer)
       KillTimer(panel, area->RepeatTimer);
     if (skin.Style == PanelStyle::Tuner) skin.RepeatActive = false;
     ForceRepaint(panel);
@@ -218,10 +218,10 @@ void PanelRelease(HWND panel, SkinPanel& skin, LPARAM lParam, AfterCommandStep a
 }
 
 bool PanelRepeatTick(HWND panel, SkinPanel& skin, UINT_PTR timer) {
-  const HotAreaSpec* area = skin.PressedId > 0 ? FindHotArea(skin, skin.PressedId) : nullptr;
+  const HotArea* area = skin.PressedId > 0 ? FindHotArea(skin, skin.PressedId) : nullptr;
   if (!area || area->RepeatTimer != timer) {
     // A repeat timer whose area is no longer held (a tick already queued at the release).
-    for (const HotAreaSpec& a : skin.Table) {
+    for (const HotArea& a : skin.Table) {
       if (a.RepeatTimer == timer) KillTimer(panel, timer);
     }
     return false;

@@ -26,7 +26,7 @@ struct SkinRect {
 };
 
 // One row of a panel's hot-area table, in hit-test order.
-struct HotAreaSpec {
+struct HotArea {
   int Id;                          // also the command sent on release
   std::span<const POINT> Polygon;  // client coordinates
   std::span<const SkinRect> PressedLook;
@@ -43,7 +43,7 @@ enum class PanelStyle {
 
 struct SkinPanel {
   PanelStyle Style = PanelStyle::Main;
-  std::span<const HotAreaSpec> Table;
+  std::span<const HotArea> Table;
   std::vector<HRGN> Regions;  // one per table row, same order
   SkinImage Normal;
   SkinImage Pressed;
@@ -91,8 +91,8 @@ void ReleaseSkinPalette(SkinPanel& skin);
 
 // The id of the first hot area in table order under a client point, or 0.
 int HitTest(HWND panel, const SkinPanel& skin, POINT point);
-const HotAreaSpec* FindHotArea(const SkinPanel& skin, int id);
-bool IsLit(const SkinPanel& skin, const HotAreaSpec& area);
+const HotArea* FindHotArea(const SkinPanel& skin, int id);
+bool IsLit(const SkinPanel& skin, const HotArea& area);
 
 // Mouse messages. `afterCommand` is the panel's step after a released command: the main
 // panel's runs before the second repaint, the tuner panel's after it, and it runs for

@@ -87,23 +87,24 @@ void DrawSourceOptions() {
   Text(dc, "Video\nConnector", RECT{I(W / 35), I((10 * H) >> 4), I(6 * W / 35), I((12 * H) >> 4)},
        DT_VCENTER | DT_CENTER);
   const unsigned inputTop = (10 * H) >> 4, inputBottom = (11 * H) >> 4;
-  Choice(dc, "Composite", RECT{I(W / 5), I(inputTop), I(2 * W / 5), I(inputBottom)},
+  Choice(dc, ConnectorNamesOf(kConnectorComposite).SpacedName,
+         RECT{I(W / 5), I(inputTop), I(2 * W / 5), I(inputBottom)},
          Settings.VideoConnector == kConnectorComposite, inputRow);
-  Choice(dc, "S - Video", RECT{I(2 * W / 5), I(inputTop), I(3 * W / 5), I(inputBottom)},
+  Choice(dc, ConnectorNamesOf(kConnectorSVideo).SpacedName,
+         RECT{I(2 * W / 5), I(inputTop), I(3 * W / 5), I(inputBottom)},
          Settings.VideoConnector == kConnectorSVideo, inputRow);
 
   const bool standardRow = option == kOptionStandard;
   Emphasis(dc, standardRow);
   Text(dc, "Video\nStandard", RECT{I(W / 35), I((49 * H) >> 6), I(6 * W / 35), I((14 * H) >> 4)},
        DT_VCENTER | DT_CENTER);
-  static constexpr const char* kNames[] = {"NTSC - M", "NTSC - N", "NTSC - 4.43", "PAL - BGHI",
-                                           "PAL - M",  "PAL - N",  "PAL - 4.43"};
-  for (int s = 0; s < 7; ++s) {
+  for (int s = 0; s < static_cast<int>(kVideoStandardCount); ++s) {
     const unsigned row = s < 3 ? 12 : 13;
     const unsigned column = s < 3 ? s : s - 3;
     const RECT r = {I((column + 1) * W / 5), I((row * H) >> 4), I((column + 2) * W / 5),
                     I(((row + 1) * H) >> 4)};
-    Choice(dc, kNames[s], r, Settings.VideoStandard == s, standardRow);
+    Choice(dc, kVideoStandards[static_cast<size_t>(s)].SpacedName, r, Settings.VideoStandard == s,
+           standardRow);
   }
 
   SelectObject(dc, oldFont);

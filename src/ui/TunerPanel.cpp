@@ -8,6 +8,7 @@
 #include "display/win32/OverlayPlacement.h"
 #include "hw/Audio.h"
 #include "hw/Decoder.h"
+#include "hw/SourceControl.h"
 #include "hw/Tuner.h"
 #include "resource.h"
 #include "shared/Settings.h"
@@ -89,7 +90,7 @@ constexpr POINT kMuteArea[] = {{27, 217}, {20, 227}, {17, 238}, {19, 249}, {26, 
 constexpr SkinRect kMuteLook[] = {{17, 217, 12, 5}, {17, 222, 23, 44}};
 
 // In hit-test order: where two areas meet, the earlier one takes the press.
-constexpr HotAreaSpec kHotAreas[] = {
+constexpr HotArea kHotAreas[] = {
     {kTunerChannelDown, kChannelDownArea, kChannelDownLook, kTimerChannelRepeat, kChannelRepeatMs},
     {kTunerChannelUp, kChannelUpArea, kChannelUpLook, kTimerChannelRepeat, kChannelRepeatMs},
     {kTunerMinimise, kMinimiseArea, kMinimiseLook},
@@ -245,14 +246,10 @@ void Autoscan(HWND panel) {
 // Muted keeps its value.
 void Close() {
   AudioMute();
-  if (TunerPanel.InputBeforeTuner == kConnectorSVideo) {
-    Settings.VideoConnector = kConnectorSVideo;
-    if (TunerPresent()) AudioSelectInput(kConnectorSVideo);
-    DecoderSelectSVideo();
-  } else {
-    Settings.VideoConnector = kConnectorComposite;
-    DecoderSelectComposite();
-  }
+  Settings.VideoConnector = TunerPanel.InputBeforeTuner == kConnectorSVideo
+                                ? int32_t{kConnectorSVideo}
+                                : int32_t{kConnectorComposite};
+  SourceSelectInput(static_cast<uint32_t>(Settings.VideoConnector), TunerProbe::BothAddresses);
   if (VideoWindow.Window) SendMessageA(VideoWindow.Window, WM_PAINT, 0, 0);
   EndTunerPanel();
   if (Panels.MainPanel) SendMessageA(Panels.MainPanel, WM_PAINT, 0, 0);

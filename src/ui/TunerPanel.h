@@ -11,7 +11,7 @@
 
 // Hot-area ids: each is also the command the panel sends itself on release.
 enum TunerButton : int {
-  kTunerClose = 1082,  // also sent by the Video Source dialog when another input is chosen
+  kTunerClose = kCmdCloseTunerPanel,  // also sent by the Video Source dialog
   kTunerMinimise = 1085,
   kTunerDigit1 = 1086,
   kTunerDigit2 = 1087,

@@ -7,6 +7,7 @@
 #include "capture/win32/StillCapture.h"
 #include "resource.h"
 #include "shared/Settings.h"
+#include "hw/SourceControl.h"
 #include "shared/VideoStandards.h"
 #include "win32/Program.h"
 #include "win32/ViewState.h"
@@ -34,9 +35,10 @@ constexpr char kFullScreenText[] = "Full Screen";
 constexpr std::array<const char*, 2> kAviFormats = {"24-bit  RGB", "YVU9 Planar  (Indeo Raw)"};
 
 // Outside LiveVideo Mode the picture is one field of the current standard.
+// Capture Mode's one size: a field of the standard.
 SizeEntry FieldSize() {
-  if (IsStandard240Line(Settings.VideoStandard)) return {"352 x 240", 352, 240};
-  return {"352 x 288", 352, 288};
+  const PictureSize s = CaptureModeSize(Settings.VideoStandard, kPictureHeight288);
+  return {s.Height == kPictureHeight240 ? "352 x 240" : "352 x 288", s.Width, s.Height};
 }
 
 LRESULT ComboMessage(HWND dialog, int id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {

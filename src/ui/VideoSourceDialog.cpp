@@ -8,7 +8,7 @@
 #include "display/win32/OverlayPlacement.h"
 #include "hw/Audio.h"
 #include "hw/Decoder.h"
-#include "hw/I2cBus.h"
+#include "hw/SourceControl.h"
 #include "hw/Tuner.h"
 #include "resource.h"
 #include "shared/Settings.h"
@@ -21,61 +21,47 @@
 
 VideoSourceDialogState VideoSourceDialog;
 
+// The input buttons' ids are the VideoConnector values they choose.
+static_assert(IDC_SVIDEO == kConnectorSVideo);
+static_assert(IDC_COMPOSITE == kConnectorComposite);
+static_assert(IDC_TUNER == kConnectorTuner);
+
 namespace {
 
-// The list's names; spaced as the dialog has always shown them.
-constexpr const char* kStandardNames[kVideoStandardCount] = {
-    "NTSC - M", "NTSC - N", "NTSC - 4.43", "PAL - BGHI", "PAL - M", "PAL - N", "PAL - 4.43",
-};
-
+// Default returns to the decoder's own initial registers (0x80, 0x47, 0x40, 0x00), which
+// is why its contrast is 142 where a first run's settings hold 144.
 constexpr int kDefaultBrightness = 128;
 constexpr int kDefaultContrast = 142;
 constexpr int kDefaultSaturation = 128;
 constexpr int kDefaultHue = 128;
 
-// The context menu's "Tuner" submenu, by position.
-constexpr UINT kTunerSubmenuPosition = 3;
-
 // Each picture control: its scroll bar, read-out and place in the working copy.
-struct PictureControl {
+struct PictureBar {
   int Bar;
   int Readout;
   int32_t VideoSourceWorkingCopy::*Value;
-  void (*Write)(uint32_t value);
+  PictureControl Control;
 };
 
-void WriteBrightness(uint32_t v) {
-  DecoderSetBrightness(BrightnessRegisterValue(v));
-}
-void WriteContrast(uint32_t v) {
-  DecoderSetContrast(ContrastRegisterValue(v));
-}
-void WriteSaturation(uint32_t v) {
-  DecoderSetSaturation(SaturationRegisterValue(v));
-}
-void WriteHue(uint32_t v) {
-  DecoderSetHue(HueRegisterValue(v));
-}
-
-constexpr PictureControl kPictureControls[] = {
+constexpr PictureBar kPictureBars[] = {
     {IDC_BRIGHTNESS_BAR, IDC_BRIGHTNESS_VALUE, &VideoSourceWorkingCopy::Brightness,
-     WriteBrightness},
-    {IDC_CONTRAST_BAR, IDC_CONTRAST_VALUE, &VideoSourceWorkingCopy::Contrast, WriteContrast},
+     PictureControl::Brightness},
+    {IDC_CONTRAST_BAR, IDC_CONTRAST_VALUE, &VideoSourceWorkingCopy::Contrast,
+     PictureControl::Contrast},
     {IDC_SATURATION_BAR, IDC_SATURATION_VALUE, &VideoSourceWorkingCopy::Saturation,
-     WriteSaturation},
-    {IDC_HUE_BAR, IDC_HUE_VALUE, &VideoSourceWorkingCopy::Hue, WriteHue},
+     PictureControl::Saturation},
+    {IDC_HUE_BAR, IDC_HUE_VALUE, &VideoSourceWorkingCopy::Hue, PictureControl::Hue},
 };
+
+void Write(const PictureBar& c, int32_t value) {
+  SourceSetPictureControl(c.Control, static_cast<uint32_t>(value));
+}
 
 VideoSourceWorkingCopy& Working() {
   return VideoSourceDialog.Working;
 }
 
-bool TunerAnswers() {
-  // Only the second address: this dialog never asks at 0xC0.
-  return I2cProbe(kTunerOtherAddress);
-}
-
-void ShowSetting(HWND dialog, const PictureControl& c, bool wholeSetUp) {
+void ShowSetting(HWND dialog, const PictureBar& c, bool wholeSetUp) {
   const int value = Working().*c.Value;
   SCROLLINFO si = {};
   si.cbSize = sizeof si;
@@ -92,13 +78,6 @@ void ShowSetting(HWND dialog, const PictureControl& c, bool wholeSetUp) {
   SetDlgItemInt(dialog, c.Readout, static_cast<UINT>(value), FALSE);
 }
 
-// The video port's field follows the standard; live video is rebuilt for it.
-void RebuildForStandard(int standard) {
-  Display.VideoPortConfig.FieldHeight = VideoPortFieldHeight(standard);
-  DisplayRelease();
-  OverlayTick();
-}
-
 void InitDialog(HWND dialog) {
   VideoSourceWorkingCopy& w = Working();
   w.Brightness = Settings.Brightness;
@@ -107,10 +86,11 @@ void InitDialog(HWND dialog) {
   w.Hue = Settings.Hue;
   w.VideoConnector = Settings.VideoConnector;
   w.VideoStandard = Settings.VideoStandard;
-  for (const PictureControl& c : kPictureControls) ShowSetting(dialog, c, true);
+  for (const PictureBar& c : kPictureBars) ShowSetting(dialog, c, true);
   CheckRadioButton(dialog, IDC_SVIDEO, IDC_TUNER, w.VideoConnector);
-  for (const char* name : kStandardNames)
-    SendDlgItemMessageA(dialog, IDC_STANDARD_LIST, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+  for (const VideoStandardInfo& standard : kVideoStandards)
+    SendDlgItemMessageA(dialog, IDC_STANDARD_LIST, CB_ADDSTRING, 0,
+                        reinterpret_cast<LPARAM>(standard.SpacedName));
   SendDlgItemMessageA(dialog, IDC_STANDARD_LIST, CB_SETCURSEL, static_cast<WPARAM>(w.VideoStandard),
                       0);
 }
@@ -118,12 +98,12 @@ void InitDialog(HWND dialog) {
 // Returns false for a scroll bar that is none of the four.
 bool OnScroll(HWND dialog, WPARAM wParam, LPARAM lParam) {
   const int id = GetDlgCtrlID(reinterpret_cast<HWND>(lParam));
-  for (const PictureControl& c : kPictureControls) {
+  for (const PictureBar& c : kPictureBars) {
     if (c.Bar != id) continue;
     int32_t& value = Working().*c.Value;
     value = ScrolledPictureValue(value, LOWORD(wParam), HIWORD(wParam));
     ShowSetting(dialog, c, false);
-    c.Write(static_cast<uint32_t>(value));
+    Write(c, value);
     return true;
   }
   ShowProductMessage(dialog, kInvalidControlMessage, MB_OK);
@@ -134,34 +114,26 @@ void ChooseStandard(HWND dialog) {
   const LRESULT index = SendDlgItemMessageA(dialog, IDC_STANDARD_LIST, CB_GETCURSEL, 0, 0);
   if (!IsValidVideoStandard(index)) return;
   Working().VideoStandard = static_cast<int32_t>(index);
-  DecoderSetStandard(static_cast<uint32_t>(index));
-  RebuildForStandard(static_cast<int>(index));
+  SourceSetStandard(static_cast<int>(index));
 }
 
 void ChooseInput(HWND dialog, int id) {
   VideoSourceWorkingCopy& w = Working();
   switch (id) {
     case IDC_COMPOSITE:
-      if (w.VideoConnector == kConnectorTuner) AudioMute();
-      w.VideoConnector = kConnectorComposite;
-      DecoderSelectComposite();
-      break;
     case IDC_SVIDEO:
+      // The radio buttons' ids are the VideoConnector values.
       if (w.VideoConnector == kConnectorTuner) AudioMute();
-      w.VideoConnector = kConnectorSVideo;
-      if (TunerAnswers()) AudioSelectInput(kConnectorSVideo);
-      DecoderSelectSVideo();
+      w.VideoConnector = id;
+      SourceSelectInput(static_cast<uint32_t>(id), TunerProbe::SecondAddress);
       break;
     case IDC_TUNER:
-      if (TunerAnswers()) {
+      if (TunerAnswers(TunerProbe::SecondAddress)) {
         RememberInputBeforeTuner(w.VideoConnector);
         w.VideoConnector = kConnectorTuner;
-        AudioSelectInput(kConnectorTuner);
-        DecoderSelectTunerVideo();
-        AudioApplyVolume();
-        TunerSetChannel(Settings.CurrentChannel);
+        SourceSelectInput(kConnectorTuner, TunerProbe::SecondAddress);
       } else {
-        ShowProductMessage(dialog, kTunerMissingMessage, kTunerMissingStyle);
+        ShowProductMessage(dialog, kTunerMissingMessage, kErrorStyle);
         CheckRadioButton(dialog, IDC_SVIDEO, IDC_TUNER, w.VideoConnector);
       }
       break;
@@ -174,18 +146,17 @@ void SetDefaults(HWND dialog) {
   w.Contrast = kDefaultContrast;
   w.Saturation = kDefaultSaturation;
   w.Hue = kDefaultHue;
-  for (const PictureControl& c : kPictureControls) {
+  for (const PictureBar& c : kPictureBars) {
     ShowSetting(dialog, c, true);
-    c.Write(static_cast<uint32_t>(w.*c.Value));
+    Write(c, w.*c.Value);
   }
   if (w.VideoConnector == kConnectorTuner) AudioMute();
   w.VideoConnector = kConnectorComposite;
   CheckRadioButton(dialog, IDC_SVIDEO, IDC_TUNER, IDC_COMPOSITE);
-  DecoderSelectComposite();
+  SourceSelectInput(kConnectorComposite, TunerProbe::SecondAddress);
   w.VideoStandard = kNtscM;
   SendDlgItemMessageA(dialog, IDC_STANDARD_LIST, CB_SETCURSEL, kNtscM, 0);
-  DecoderSetStandard(kNtscM);
-  RebuildForStandard(kNtscM);
+  SourceSetStandard(kNtscM);
 }
 
 // EndDialog only hides a modeless dialog: destroy it too, so none is left behind.
@@ -219,42 +190,26 @@ void Keep(HWND dialog) {
     SendMessageA(TunerPanelWindow(), WM_COMMAND, kCmdCloseTunerPanel, 0);
   }
 
-  if (VideoWindow.ViewMode == kCaptureMode && VideoWindow.Window) {
-    VideoWindow.PictureWidth = 352;
-    VideoWindow.PictureHeight =
-        static_cast<int>(PictureHeightForStandard(w.VideoStandard, VideoWindow.PictureHeight));
-    // Twice: the first pass changes the frame, the second measures the new frame.
-    SizeVideoWindow(VideoWindow.Window, VideoWindow.PictureWidth, VideoWindow.PictureHeight);
-    SizeVideoWindow(VideoWindow.Window, VideoWindow.PictureWidth, VideoWindow.PictureHeight);
-  }
+  SourceFitCaptureMode(w.VideoStandard);
 }
 
-// The hardware goes back to the stored Settings, not to the working copy.
+// The hardware goes back to the stored Settings, not to the working copy: the picture
+// and the sound of the stored input, since a choice tried here may have rerouted it.
 void Restore(HWND dialog) {
   const VideoSourceWorkingCopy& w = Working();
-  WriteBrightness(static_cast<uint32_t>(Settings.Brightness));
-  WriteContrast(static_cast<uint32_t>(Settings.Contrast));
-  WriteSaturation(static_cast<uint32_t>(Settings.Saturation));
-  WriteHue(static_cast<uint32_t>(Settings.Hue));
+  SourceWriteStoredPicture();
   switch (Settings.VideoConnector) {
     case kConnectorComposite:
-      if (w.VideoConnector == kConnectorTuner) AudioMute();
-      DecoderSelectComposite();
-      break;
     case kConnectorSVideo:
       if (w.VideoConnector == kConnectorTuner) AudioMute();
-      DecoderSelectSVideo();
+      SourceSelectInput(static_cast<uint32_t>(Settings.VideoConnector), TunerProbe::SecondAddress);
       break;
     case kConnectorTuner:
-      DecoderSelectTunerVideo();
-      TunerSetChannel(Settings.CurrentChannel);
-      AudioApplyVolume();
+      SourceRetakeTuner();
       break;
   }
-  if (Settings.VideoStandard != w.VideoStandard && IsValidVideoStandard(Settings.VideoStandard)) {
-    DecoderSetStandard(static_cast<uint32_t>(Settings.VideoStandard));
-    RebuildForStandard(Settings.VideoStandard);
-  }
+  if (Settings.VideoStandard != w.VideoStandard && IsValidVideoStandard(Settings.VideoStandard))
+    SourceSetStandard(Settings.VideoStandard);
   Close(dialog);
 }
 

@@ -26,7 +26,6 @@ extern VideoSourceDialogState VideoSourceDialog;
 
 inline constexpr char kTunerMissingMessage[] =
     "Cannot find a TUNER.\nA TUNER is required for this function to run.";
-inline constexpr UINT kTunerMissingStyle = MB_TOPMOST | MB_ICONHAND;
 inline constexpr char kInvalidControlMessage[] = "Invalid control ID";
 
 // Scroll bars run 0..264 with a page of 10, so the thumb covers the values 0..255.

@@ -5,9 +5,9 @@
 
 inline constexpr const char kProductCaption[] = "Corvan Telvista";
 
-// Start-up failures, shown with no owner.
-inline constexpr UINT kStartupFailureStyle = MB_TOPMOST | MB_ICONHAND;
-static_assert(kStartupFailureStyle == 0x40010);
+// Every failure the program reports: start-up, display, capture, files, a missing tuner.
+inline constexpr UINT kErrorStyle = MB_TOPMOST | MB_ICONHAND;
+static_assert(kErrorStyle == 0x40010);
 
 int ShowProductMessage(HWND owner, const char* text, UINT style);
 

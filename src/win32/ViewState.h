@@ -25,6 +25,8 @@ struct VideoWindowState {
   // Source dialog enables its "Tuner" submenu.
   HMENU ContextMenu = nullptr;
 };
+// The context menu's "Tuner" submenu, by position.
+inline constexpr UINT kTunerSubmenuPosition = 3;
 extern VideoWindowState VideoWindow;
 
 // (0, 0, width, height) of the screen in pixels; written by the display chain only.

@@ -13,6 +13,11 @@ inline constexpr UINT kMsgVideoSizeChanged = 1225;    // video window to the mai
 // WM_COMMAND to the tuner panel, from its close button and from the Video Source dialog.
 inline constexpr UINT kCmdCloseTunerPanel = 1082;
 
+// WM_COMMAND to the video window from the clip transport: a clip takes the window into
+// play mode, and Stop returns it to the mode from before.
+inline constexpr UINT kCmdEnterPlayMode = 40090;
+inline constexpr UINT kCmdLeavePlayMode = 40091;
+
 // Video window timers: the overlay refresh tick (slower while a display rebuild keeps
 // failing), the end of a channel-number entry, the erasing of the channel display.
 inline constexpr UINT_PTR kTimerOverlay = 1;

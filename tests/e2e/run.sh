@@ -99,6 +99,53 @@ check "/simulate: the simulated board's video window" ctl wait-window QUENDALUME
 ctl command QUENDALUMETRA 40004 >/dev/null
 check "/simulate: exit code 0" test "$(wait_rc simulate 15)" = 0
 
+echo "-- the port access library"
+# A stand-in for the library beside a copy of the program, with the simulated board behind
+# its exports and every call recorded. Under Wine the system's DirectDraw has no video port,
+# so the run through the library ends as the simulated board without one does: the two bus
+# traces are the same.
+through_library() {  # tag, program, library, [INPOUT_STANDIN_OPEN]: the program in a folder of its own
+  local tag=$1 folder="$work/$1"
+  mkdir -p "$folder"
+  cp "$2" "$3" "$folder/"
+  simulator_reset
+  simulator_string BusTrace "$(winpath "$work/trace-$tag.txt")"
+  local saved=$exe
+  exe="$folder/$(basename "$2")"
+  INPOUT_STANDIN_LOG="$work/calls-$tag.txt" INPOUT_STANDIN_OPEN=${4:-1} start "$tag" /hardware
+  exe=$saved
+  ctl msgbox "Corvan Telvista" 15000 >"$work/$tag.box"
+}
+simulator_reset
+simulator_dword NoVideoPort 1
+simulator_string BusTrace "$(winpath "$work/trace-novideoport.txt")"
+start novideoport /simulate
+ctl msgbox "Corvan Telvista" 15000 >"$work/novideoport.box"
+wait_rc novideoport 15 >/dev/null
+through_library library "$exe" "$root/build/win/inpout-standin/inpoutx64.dll"
+same_box() { grep -q '^text=' "$1" && cmp -s "$1" "$2"; }
+same_trace() { [[ -s "$1" && "$(body "$1")" == "$(body "$2")" ]]; }
+only_port_calls() {  # calls file: the driver question first, then port accesses only
+  [[ "$(head -n1 "$1")" == "IsInpOutDriverOpen 1" ]] && grep -qx 'Out32 03C4 06' "$1" &&
+    ! tail -n +2 "$1" | grep -qvE '^(Inp32|Out32) [0-9A-F]{4} [0-9A-F]{2}$'
+}
+check "through inpoutx64.dll: the message of a display without a video port" \
+  same_box "$work/library.box" "$work/novideoport.box"
+check "through inpoutx64.dll: exit code 0" test "$(wait_rc library 15)" = 0
+check "through inpoutx64.dll: the bus trace is the simulated board's ($(body "$work/trace-library.txt" 2>/dev/null | wc -l) transactions)" \
+  same_trace "$work/trace-library.txt" "$work/trace-novideoport.txt"
+check "the driver is asked first, then every port access goes through the library" \
+  only_port_calls "$work/calls-library.txt"
+through_library closed "$exe" "$root/build/win/inpout-standin/inpoutx64.dll" 0
+no_access_naming_library() {
+  grep -qF "text=Corvan Telvista has no access to the display card's I/O ports" "$1" && grep -qF InpOut32 "$1"
+}
+check "a library whose driver did not open: the no-port-access message, naming InpOut32" \
+  no_access_naming_library "$work/closed.box"
+check "exit code 0" test "$(wait_rc closed 15)" = 0
+check "and nothing but the driver question went to the library" \
+  test "$(cat "$work/calls-closed.txt" 2>/dev/null)" = "IsInpOutDriverOpen 0"
+
 echo "-- the 32-bit program"
 if wine_runs_32bit; then
   exe64=$exe
@@ -113,6 +160,10 @@ if wine_runs_32bit; then
   check "32-bit /hardware: the no-port-access message" grep -qF \
     "text=Corvan Telvista has no access to the display card's I/O ports" "$work/x86-hardware.box"
   check "32-bit /hardware: exit code 0" test "$(wait_rc x86-hardware 15)" = 0
+  through_library library-x86 "$exe" "$root/build/win32-x86/inpout-standin/inpout32.dll"
+  wait_rc library-x86 15 >/dev/null
+  check "32-bit through inpout32.dll: the bus trace is the simulated board's" \
+    same_trace "$work/trace-library-x86.txt" "$work/trace-novideoport.txt"
   exe=$exe64
 else
   echo "  (not run: this Wine has no 32-bit side)"

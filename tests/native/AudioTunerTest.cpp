@@ -3,6 +3,7 @@
 // line word against the bus conditions the transfers are made of.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -18,6 +19,7 @@
 #include "hw/Decoder.h"
 #include "hw/I2cBus.h"
 #include "hw/PortIo.h"
+#include "hw/SourceControl.h"
 #include "hw/Tuner.h"
 #include "native/FakePort.h"
 #include "shared/Settings.h"
@@ -283,6 +285,43 @@ TEST_F(AudioTuner, InputRoutingOnThePortExpander) {
               SendByte(0xFC);
               I2cStop();
             }));
+}
+
+// The inputs as the panels, the dialog and its cancel switch them: the S-Video routing only
+// where the caller's probe finds the tuner; the Tuner's routing before its picture, and the
+// sound after the tuning when it is taken back, not before.
+TEST_F(AudioTuner, SourceInputsCarryTheirSoundRouting) {
+  const auto contains = [](const Lines& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  };
+  for (int tuner : {2, 1}) {
+    SCOPED_TRACE(tuner == 2 ? "tuner only at 0xC0" : "tuner at 0xC2");
+    SimScenario scenario;
+    scenario.tuner = tuner;
+    PowerUp(scenario);
+    SourceSelectInput(kConnectorSVideo, TunerProbe::SecondAddress);
+    EXPECT_EQ(contains(NewTrace(), "S 42+ FC+ P"), tuner == 1);
+    SourceSelectInput(kConnectorSVideo, TunerProbe::BothAddresses);
+    EXPECT_TRUE(contains(NewTrace(), "S 42+ FC+ P"));
+  }
+  Settings.CableStandard = kCableUs;
+  Settings.CurrentChannel = 8;
+  const std::string routing = "S 42+ FE+ P";
+  const std::string tune = TuneLine(kCableUs, 8);
+  SourceSelectInput(kConnectorTuner, TunerProbe::SecondAddress);
+  Lines chosen = NewTrace();
+  ASSERT_GE(chosen.size(), 3u);
+  EXPECT_EQ(chosen.front(), routing);
+  EXPECT_EQ(chosen[chosen.size() - 2], kVolume245);
+  EXPECT_EQ(chosen.back(), tune);
+  SourceRetakeTuner();
+  Lines retaken = NewTrace();
+  EXPECT_EQ(retaken.front(), routing);
+  EXPECT_EQ(retaken[retaken.size() - 2], tune);
+  EXPECT_EQ(retaken.back(), kVolume245);
+  // Between routing and sound, both select the same picture.
+  EXPECT_EQ(Lines(chosen.begin() + 1, chosen.end() - 2),
+            Lines(retaken.begin() + 1, retaken.end() - 2));
 }
 
 // ---------------------------------------------------------------------------

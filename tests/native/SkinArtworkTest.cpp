@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -187,22 +188,33 @@ void ExpectLooksConfined(const Bitmap& normal, const Bitmap& look,
     EXPECT_GT(changedIn[i], 20) << "look " << i << " at " << looks[i][0].x << "," << looks[i][0].y;
 }
 
+// The main panel's hot areas (id, left, top, right, bottom), from the layout the panel and
+// the skin generator are built from.
+std::vector<std::array<int, 5>> MainHotAreas() {
+  std::vector<std::array<int, 5>> areas;
+  std::ifstream in(kResources / "main_panel_layout.inc");
+  for (std::string line; std::getline(in, line);) {
+    std::array<int, 5> a{};
+    if (std::sscanf(line.c_str(), "MAIN_HOT_AREA(%d, %d, %d, %d, %d)", &a[0], &a[1], &a[2], &a[3],
+                    &a[4]) == 5)
+      areas.push_back(a);
+  }
+  return areas;
+}
+
 TEST(SkinArtwork, MainPanelLooksChangeOnlyTheirOwnRectangles) {
-  // Pressed looks, by hot area; the three window buttons' looks are 12 x 12.
-  const std::vector<std::vector<Rect>> pressed = {
-      {{56, 41, 15, 15}},  {{71, 41, 16, 15}},  {{91, 41, 15, 15}},  {{106, 41, 16, 15}},
-      {{8, 45, 12, 12}},   {{21, 45, 12, 12}},  {{34, 45, 12, 12}},  {{291, 37, 19, 19}},
-      {{375, 25, 16, 16}}, {{331, 37, 18, 19}}, {{331, 12, 18, 19}}, {{311, 12, 18, 19}},
-      {{291, 12, 18, 19}}, {{364, 25, 8, 16}},  {{393, 25, 9, 16}},  {{375, 14, 16, 10}},
-      {{375, 43, 16, 10}}, {{311, 37, 18, 19}}, {{255, 9, 13, 13}},  {{241, 9, 13, 13}},
-      {{269, 9, 13, 13}}};
-  // Lit looks: the buttons with a lit flag.
-  const std::vector<std::vector<Rect>> lit = {
-      {{56, 41, 15, 15}},  {{71, 41, 16, 15}},  {{91, 41, 15, 15}},  {{106, 41, 16, 15}},
-      {{291, 37, 19, 19}}, {{375, 25, 16, 16}}, {{331, 37, 18, 19}}, {{331, 12, 18, 19}},
-      {{311, 12, 18, 19}}, {{291, 12, 18, 19}}, {{364, 25, 8, 16}},  {{393, 25, 9, 16}},
-      {{375, 14, 16, 10}}, {{375, 43, 16, 10}}, {{255, 9, 13, 13}},  {{241, 9, 13, 13}},
-      {{269, 9, 13, 13}}};
+  constexpr int kLogo = 1155, kOpenVideoFile = 101;
+  const auto smallKey = [](int id) { return id == 105 || id == 1153 || id == 1154; };
+  // Pressed looks, by hot area; the three window buttons' looks are 12 x 12, the logo has
+  // none. Lit looks: the buttons with a lit flag.
+  std::vector<std::vector<Rect>> pressed, lit;
+  for (const auto& [id, left, top, right, bottom] : MainHotAreas()) {
+    const Rect whole = {left, top, right - left, bottom - top};
+    if (id != kLogo) pressed.push_back({smallKey(id) ? Rect{left, top, 12, 12} : whole});
+    if (id != kLogo && id != kOpenVideoFile && !smallKey(id)) lit.push_back({whole});
+  }
+  ASSERT_EQ(pressed.size(), 21u);
+  ASSERT_EQ(lit.size(), 17u);
   const Bitmap normal = Load("main_panel_normal.bmp");
   {
     SCOPED_TRACE("pressed");

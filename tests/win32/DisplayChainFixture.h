@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/VideoWindow.h"
 #include "display/win32/DisplayChain.h"
 #include "display/win32/OverlayPlacement.h"
 #include "win32/RecordingDirectDraw.h"
@@ -50,7 +51,7 @@ class DisplayChainTest : public ::testing::Test {
   // Start-up and kMsgStartLiveVideo, as the program runs them.
   void StartLive() {
     ASSERT_TRUE(DisplayCreate(true));
-    StartLiveVideo(window_);
+    StartLiveVideoOrEnd(window_);
   }
 
   void MoveClient(int x, int y, int width, int height) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/VideoWindow.h"
 #include "display/win32/DisplayChain.h"
 #include "display/win32/OverlayPlacement.h"
 #include "shared/Settings.h"
@@ -26,7 +27,7 @@ TEST_F(DisplayChainTest, LiveVideoStartCallsTheCardInOrder) {
   card_.ClearCalls();
   VideoWindow.PictureWidth = VideoWindow.PictureHeight = 0;
 
-  StartLiveVideo(window_);
+  StartLiveVideoOrEnd(window_);
   const std::string keyedAt = ShowCall("4,12,716,251", "100,100,452,340", kOverlayShowKeyed);
   EXPECT_EQ(card_.Calls(),
             (std::vector<std::string>{

@@ -134,6 +134,20 @@ TEST_F(MainPanelTest, ModeButtonsSwitchTheVideoWindowAndTheLitFlagsFollow) {
     EXPECT_EQ(VideoWindow.FullScreen, 1);
     Click(kAtFullScreen);
     EXPECT_EQ(VideoWindow.FullScreen, 0);
+
+    // The menu's items and the Ctrl keys leave the panel as its own buttons do.
+    const std::vector<int> live = MainPanelSkin.LitFlags;
+    Click(kAtCaptureMode);
+    const std::vector<int> capture = MainPanelSkin.LitFlags;
+    Click(kAtLiveVideoMode);
+    for (auto [toCapture, toLive] :
+         {std::pair{ID_CAPTURE_MODE, ID_LIVE_VIDEO_MODE}, std::pair{ID_CTRL_C, ID_CTRL_V}}) {
+      SendMessageA(VideoWindow.Window, WM_COMMAND, toCapture, 0);
+      EXPECT_EQ(VideoWindow.ViewMode, kCaptureMode);
+      EXPECT_EQ(MainPanelSkin.LitFlags, capture) << toCapture;
+      SendMessageA(VideoWindow.Window, WM_COMMAND, toLive, 0);
+      EXPECT_EQ(MainPanelSkin.LitFlags, live) << toLive;
+    }
   });
 }
 

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/VideoWindow.h"
 #include "display/win32/DisplayChain.h"
 #include "display/win32/OverlayPlacement.h"
 #include "hw/PortIo.h"
@@ -298,7 +299,7 @@ TEST_F(DisplayChainPlacementTest, OverlayGoneForGoodEndsTheProgram) {
     ShowWindow(window_, SW_SHOWNA);
     card_.config.ports[0].dwCaps = DDVPCAPS_INTERLACED;  // no autoflip after the loss
     card_.LoseSurfaces();
-    OverlayTick();
+    VideoWindowTick();
     EXPECT_EQ(Messages(), std::vector<std::string>{Box("none", kNoLiveVideoText, 0x40030)});
     EXPECT_FALSE(IsWindowVisible(window_));
     EXPECT_TRUE(QuitPosted());

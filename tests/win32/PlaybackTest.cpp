@@ -287,7 +287,7 @@ TEST_F(PlaybackTest, TrackbarSeeksStoppedAndPlayingClipsAndBringsPlayModeBack) {
     EXPECT_EQ(Playback.videoPlaying, 0);
     EXPECT_EQ(VideoWindow.ViewMode, kPlaybackMode);
     EXPECT_EQ(TransportFlags(), (Transport{0, 1, 0}));
-    EXPECT_EQ(MainPanel.SavedViewMode, kLiveVideoMode);
+    EXPECT_EQ(VideoWindowInput.SavedViewMode, kLiveVideoMode);
     // Page moves read the trackbar's own position, kept inside the clip.
     SendMessageA(Trackbar(), TBM_SETPOS, TRUE, 20);
     MoveTrackbar(TB_PAGEUP, 0);
@@ -489,7 +489,7 @@ TEST_F(PlaybackTest, OpenVideoFileShowsTheFirstFrameAndEntersPlayModeOnce) {
     ASSERT_EQ(Playback.videoOpen, 1);
     EXPECT_EQ(Playback.videoLength, 40u);
     EXPECT_EQ(SendMessageA(Trackbar(), TBM_GETRANGEMAX, 0, 0), 39);
-    EXPECT_EQ(MainPanel.SavedViewMode, kCaptureMode);
+    EXPECT_EQ(VideoWindowInput.SavedViewMode, kCaptureMode);
     // The window shows the clip's first frame, not the live picture.
     EXPECT_TRUE(PumpUntil([] { return Playback.videoPlaying == 0; }, 2000));
     Pump(300);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/ProgramState.h"
 #include "app/SettingsStore.h"
 #include "app/Startup.h"
 #include "app/VideoWindow.h"
@@ -87,26 +88,7 @@ void ResetProgramState() {
   if (VideoWindow.Window && IsWindow(VideoWindow.Window)) DestroyWindow(VideoWindow.Window);
   if (MainPanel.Window && IsWindow(MainPanel.Window)) DestroyWindow(MainPanel.Window);
   DrainQueue();
-  // The display chain's state lives as long as the process, not the run: a run that
-  // ended waiting to rebuild its chain would have the next run's first tick rebuild over
-  // a working chain and lose it.
-  Display = DisplayState{};
-  Placement = OverlayPlacementState{};
-  Startup = StartupState{};
-  Program = ProgramState{};
-  FrameGrab = FrameGrabState{};
-  VideoWindow = VideoWindowState{};
-  VideoWindowInput = VideoWindowInputState{};
-  Panels = PanelHandles{};
-  ResetQuitRequest();
-  ReleaseSkinPalette(MainPanelSkin);
-  MainPanel = MainPanelState{};
-  MainPanelSkin.PressedId = -1;
-  TunerPanel = TunerPanelState{};
-  VideoSourceDialog = VideoSourceDialogState{};
-  Audio = AudioState{};
-  Tuner = TunerState{};
-  Settings = SettingsData{};
+  ResetProgramGlobals();
   g_messages.clear();
   // Every run starts as a first run: no settings stored by an earlier test.
   RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsKeyPath);

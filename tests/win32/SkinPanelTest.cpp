@@ -20,7 +20,7 @@ constexpr SkinRect kRepeatLook[] = {{50, 0, 20, 20}};
 constexpr POINT kShape[] = {{0, 0}, {0, 200}, {200, 200}, {200, 0}};
 constexpr UINT_PTR kRepeatTimer = 9;
 
-const HotAreaSpec kTable[] = {
+const HotArea kTable[] = {
     {11, kLeft, kLeftLook},
     {12, kRight, {}},
     {90001, kRepeat, kRepeatLook, kRepeatTimer, 200},
@@ -105,7 +105,7 @@ TEST_F(SkinPanelTest, HitTestTakesTheFirstAreaInTableOrder) {
 TEST_F(SkinPanelTest, OverlappingAreasGiveThePressToTheEarlierOne) {
   // Same table, the second area widened to overlap the first.
   static constexpr POINT kWide[] = {{10, 0}, {40, 0}, {40, 20}, {10, 20}};
-  const HotAreaSpec table[] = {{11, kLeft, {}}, {12, kWide, {}}};
+  const HotArea table[] = {{11, kLeft, {}}, {12, kWide, {}}};
   g_skin.Table = table;
   for (HRGN r : g_skin.Regions) DeleteObject(r);
   g_skin.Regions = {CreateHotArea(kLeft), CreateHotArea(kWide)};

@@ -41,6 +41,12 @@ class StartupTest : public ::testing::Test {
     for (const auto& line : ReadLines(trace_)) bodies.push_back(line.substr(line.find(' ') + 1));
     return bodies;
   }
+  // The texts of the messages shown, so that an unexpected one says what it was.
+  static std::vector<std::string> MessageTexts() {
+    std::vector<std::string> texts;
+    for (const RecordedMessage& m : RecordedMessages()) texts.push_back(m.text);
+    return texts;
+  }
   static size_t CountStatusReads(const std::vector<std::string>& trace) {
     return std::count_if(trace.begin(), trace.end(), [](const std::string& line) {
       return line.rfind("S 48+ 1F+ Sr 49+ r", 0) == 0;
@@ -77,7 +83,7 @@ TEST_F(StartupTest, DecoderAnsweringOnTheFifthProbeLetsStartUpGoOn) {
     TestBoard board(scenario);
     EXPECT_EQ(RunProgram(), 0);
   }
-  EXPECT_TRUE(RecordedMessages().empty());
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{});
   const auto trace = Trace();
   ASSERT_GE(trace.size(), 6u);
   EXPECT_EQ(std::vector<std::string>(trace.begin(), trace.begin() + 5),
@@ -165,7 +171,7 @@ TEST_F(StartupTest, DetectedSignalRunsTheLoopAndSwitchesOutputOffLast) {
     writes = board.Board().Decoder().WriteLog();
     EXPECT_FALSE(board.Board().Decoder().OutputEnabled());
   }
-  EXPECT_TRUE(RecordedMessages().empty());
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{});
   ASSERT_NE(seenWindow, nullptr);
   EXPECT_EQ(seenWindow, VideoWindow.Window);
   EXPECT_STREQ(seenTitle, "Corvan Telvista");
@@ -213,6 +219,7 @@ TEST_F(StartupTest, NoSignalFallsBackToTheStoredStandardOnComposite) {
     EXPECT_EQ(RunProgram(), 0);
     writes = board.Board().Decoder().WriteLog();
   }
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{});
   EXPECT_FALSE(Startup.DetectionSucceeded);
   EXPECT_EQ(CountStatusReads(Trace()), 28u) << "two full detections";
   EXPECT_EQ(Settings.VideoStandard, 0);

@@ -62,6 +62,10 @@ TEST(VideoFormatDialog, LiveVideoOffersSixSizesAndFullScreenAndOkAppliesTheChoic
     EXPECT_EQ(CaptureOptions.aviFormat, 1);
     EXPECT_EQ(VideoWindow.FullScreen, 0);
     EXPECT_TRUE(IsWindowVisible(MainPanel.Window));
+    // The read-out shows the new size at once, before live video is placed in it again.
+    char size[32];
+    MainPanelSizeText(size);
+    EXPECT_STREQ(size, "640 x 480");
 
     // Cancel changes nothing, whatever was chosen.
     WithVideoFormat([](HWND dialog) {

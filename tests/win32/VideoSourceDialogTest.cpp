@@ -359,6 +359,22 @@ TEST_F(VideoSourceDialogTest, TunerAnsweringAtC2IsChosenAndKeptWithItsPanel) {
     EXPECT_TRUE(TunerPanelExists());
     EXPECT_TRUE(TunerSubmenuEnabled());
 
+    // Cancel takes back the sound routing with the picture, both ways.
+    Command(ID_VIDEO_SOURCE);
+    Press(IDC_SVIDEO);
+    EXPECT_EQ(board.Expander().Latch(), 0xFC);
+    Press(IDCANCEL);
+    EXPECT_EQ(board.Decoder().InputMode(), kDecoderModeTuner);
+    EXPECT_EQ(board.Expander().Latch(), 0xFE);
+    Settings.VideoConnector = kConnectorSVideo;
+    Command(ID_VIDEO_SOURCE);
+    Press(IDC_TUNER);
+    EXPECT_EQ(board.Expander().Latch(), 0xFE);
+    Press(IDCANCEL);
+    EXPECT_EQ(board.Decoder().InputMode(), kDecoderModeSVideo);
+    EXPECT_EQ(board.Expander().Latch(), 0xFC);
+    Settings.VideoConnector = kConnectorTuner;
+
     // Leaving the Tuner for Composite lands on Composite, not on the input the Tuner
     // was chosen from.
     Command(ID_VIDEO_SOURCE);

@@ -413,8 +413,28 @@ TEST_F(VideoWindowTest, RightClickOpensTheContextMenuAndCtrlKeysSwitchModes) {
     GetMenuStringA(capture, 0, text, sizeof text, MF_BYPOSITION);
     EXPECT_STREQ(text, "Single Frame\tF5");
 
+    // The menu as it opened in LiveVideo Mode on a camera input: the mode checked, the
+    // captures and the tuner's commands greyed, as they would do nothing.
+    const auto state = [](UINT id) {
+      return GetMenuState(VideoWindow.ContextMenu, id, MF_BYCOMMAND);
+    };
+    EXPECT_TRUE(state(ID_LIVE_VIDEO_MODE) & MF_CHECKED);
+    EXPECT_FALSE(state(ID_CAPTURE_MODE) & MF_CHECKED);
+    for (UINT id : {ID_SINGLE_FRAME, ID_FRAMES, ID_VIDEO, ID_PANEL, ID_AUTOSCAN})
+      EXPECT_TRUE(state(id) & MF_GRAYED) << id;
+
     Command(ID_CTRL_C);
     EXPECT_EQ(VideoWindow.ViewMode, kCaptureMode);
+    Settings.VideoConnector = 1003;
+    SetTimer(nullptr, 0, 100, CloseMenu);
+    SendMessageA(VideoWindow.Window, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(20, 20));
+    EXPECT_TRUE(state(ID_CAPTURE_MODE) & MF_CHECKED);
+    EXPECT_FALSE(state(ID_LIVE_VIDEO_MODE) & MF_CHECKED);
+    for (UINT id : {ID_SINGLE_FRAME, ID_FRAMES, ID_VIDEO, ID_PANEL, ID_AUTOSCAN})
+      EXPECT_FALSE(state(id) & MF_GRAYED) << id;
+    EXPECT_TRUE(GetMenuState(VideoWindow.ContextMenu, kTunerSubmenuPosition, MF_BYPOSITION) &
+                MF_CHECKED);
+    Settings.VideoConnector = 1002;
     Command(ID_CTRL_V);
     EXPECT_EQ(VideoWindow.ViewMode, kLiveVideoMode);
   });

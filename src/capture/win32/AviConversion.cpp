@@ -68,7 +68,7 @@ int ConvertRawToAvi(int format, const RawCaptureShape& shape, uint32_t durationM
   FileHandle raw(CreateFileA(kRawCaptureFileName, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!raw.Valid()) {
-    Say(kRawOpenMessage, kCaptureErrorStyle);
+    Say(kRawOpenMessage, kErrorStyle);
     return 0;
   }
   SetFilePointer(raw.Get(), kRawFirstFrameOffset, nullptr, FILE_BEGIN);
@@ -77,7 +77,7 @@ int ConvertRawToAvi(int format, const RawCaptureShape& shape, uint32_t durationM
   ReplacingFile avi;
   if (!avi.Create(aviName, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN)) {
     raw.Close();
-    ShowCaptureMessageWithName(kCreateFileMessage, aviName, kCaptureErrorStyle);
+    ShowCaptureMessageWithName(kCreateFileMessage, aviName, kErrorStyle);
     return 0;
   }
 

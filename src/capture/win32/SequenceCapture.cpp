@@ -4,6 +4,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "capture/AviFormat.h"
 #include "capture/CaptureNames.h"
@@ -13,7 +14,6 @@
 #include "capture/win32/ReplacingFile.h"
 #include "capture/win32/StillCapture.h"
 #include "display/win32/OverlayPlacement.h"
-#include "playback/VideoPlayer.h"
 #include "shared/Settings.h"
 #include "shared/VideoStandards.h"
 #include "win32/Handles.h"
@@ -21,7 +21,6 @@
 #include "win32/ModalLoops.h"
 #include "win32/Program.h"
 #include "win32/ViewState.h"
-#include "win32/WindowMessages.h"
 
 SequenceCaptureState SequenceCapture;
 
@@ -31,22 +30,24 @@ void Say(HWND owner, const char* text, UINT style) {
   ShowProductMessage(owner, text, style);
 }
 
+CaptureHooks Hooks;
+
 void MinimiseMainPanel() {
-  if (Panels.MainPanel) ShowWindow(Panels.MainPanel, SW_MINIMIZE);
+  if (Hooks.HidePanels) Hooks.HidePanels();
 }
 
 void RestoreMainPanel() {
-  if (Panels.MainPanel) ShowWindow(Panels.MainPanel, SW_RESTORE);
+  if (Hooks.RestorePanels) Hooks.RestorePanels();
 }
 
 // A capture whose AVI could not be written records nothing: the name and a file beside it
 // are tried before the first picture, and the user is told at once.
 bool AviTargetWritable() {
   // The player may hold the very file the capture will replace: it lets go first.
-  CloseVideo(VideoWindow.Window);
+  if (Hooks.ReleaseClip) Hooks.ReleaseClip();
   ReplacingFile probe;
   if (probe.Create(CaptureOptions.aviFileName, FILE_ATTRIBUTE_NORMAL)) return true;
-  ShowCaptureMessageWithName(kCreateFileMessage, CaptureOptions.aviFileName, kCaptureErrorStyle);
+  ShowCaptureMessageWithName(kCreateFileMessage, CaptureOptions.aviFileName, kErrorStyle);
   return false;
 }
 
@@ -141,14 +142,14 @@ int ConvertCapture(uint32_t durationMs, const char* unsupportedMessage) {
         format, {SequenceCapture.Frames, SequenceCapture.Width, SequenceCapture.Height},
         durationMs);
   } else {
-    Say(VideoWindow.Window, unsupportedMessage, kCaptureErrorStyle);
+    Say(VideoWindow.Window, unsupportedMessage, kErrorStyle);
   }
   CloseConversionProgress();
   return converted;
 }
 
 void AnnounceCapturedVideo() {
-  if (Panels.MainPanel) SendMessageA(Panels.MainPanel, kMsgCapturedVideoReady, 0, 0);
+  if (Hooks.CapturedVideoReady) Hooks.CapturedVideoReady();
 }
 
 // Ends the Capture Frames dialog: 1 after Done, 0 when it could not open.
@@ -160,14 +161,14 @@ INT_PTR CALLBACK CaptureFramesProc(HWND dialog, UINT message, WPARAM wParam, LPA
       SetDlgItemInt(dialog, kFrameCountId, 0, FALSE);
       ComputeFrameLimit();
       if (!CreateRawFile()) {
-        Say(dialog, kFramesCreateMessage, kCaptureErrorStyle);
+        Say(dialog, kFramesCreateMessage, kErrorStyle);
         EndDialog(dialog, 0);
         return TRUE;
       }
       if (!ObtainPicture()) {
         CloseRawFile();
         DeleteFileA(kRawCaptureFileName);
-        Say(dialog, kFramesMemoryMessage, kCaptureErrorStyle);
+        Say(dialog, kFramesMemoryMessage, kErrorStyle);
         EndDialog(dialog, 0);
       }
       return TRUE;
@@ -180,12 +181,12 @@ INT_PTR CALLBACK CaptureFramesProc(HWND dialog, UINT message, WPARAM wParam, LPA
             // No picture fits any more: Capture is greyed, so the message comes once and
             // only Done is left.
             EnableWindow(GetDlgItem(dialog, kCaptureButtonId), FALSE);
-            Say(dialog, kFramesDiskSpaceMessage, kCaptureErrorStyle);
+            Say(dialog, kFramesDiskSpaceMessage, kErrorStyle);
           } else if (!WaitForVsync()) {
-            Say(dialog, kFramesVsyncMessage, kCaptureErrorStyle);
+            Say(dialog, kFramesVsyncMessage, kErrorStyle);
           } else if (FAILED(
                          GrabFrame(SequenceCapture.Picture, kGrabLockFlags, FirstPictureRow()))) {
-            Say(dialog, kFramesLockMessage, kCaptureErrorStyle);
+            Say(dialog, kFramesLockMessage, kErrorStyle);
           } else {
             AppendPicture();
             SetDlgItemInt(dialog, kFrameCountId, SequenceCapture.Frames, FALSE);
@@ -209,11 +210,15 @@ INT_PTR CALLBACK CaptureFramesProc(HWND dialog, UINT message, WPARAM wParam, LPA
 
 }  // namespace
 
+void SetCaptureHooks(CaptureHooks hooks) {
+  Hooks = std::move(hooks);
+}
+
 int ComputeFrameLimit() {
   const char* aviName = CaptureOptions.aviFileName;
   // The player may hold the very file the capture will replace: it lets go first. The
   // file itself stays until a finished capture takes its place.
-  CloseVideo(VideoWindow.Window);
+  if (Hooks.ReleaseClip) Hooks.ReleaseClip();
   SetCurrentDirectoryA(aviName);
 
   const std::string rawDirectory = DirectoryOf(kRawCaptureFileName);
@@ -267,13 +272,13 @@ int CaptureVideo() {
   ComputeFrameLimit();
   SequenceCapture.Frames = 0;
   if (!CreateRawFile()) {
-    ShowCaptureMessageWithName(kCreateFileMessage, CaptureOptions.aviFileName, kCaptureErrorStyle);
+    ShowCaptureMessageWithName(kCreateFileMessage, CaptureOptions.aviFileName, kErrorStyle);
     return 0;
   }
   if (!ObtainPicture()) {
     CloseRawFile();
     DeleteFileA(kRawCaptureFileName);
-    Say(VideoWindow.Window, kVideoMemoryMessage, kCaptureErrorStyle);
+    Say(VideoWindow.Window, kVideoMemoryMessage, kErrorStyle);
     return 0;
   }
 
@@ -318,7 +323,7 @@ int CaptureVideo() {
   CloseRawFile();
   if (abandoned) {
     DeleteFileA(kRawCaptureFileName);
-    Say(VideoWindow.Window, abandoned, kCaptureErrorStyle);
+    Say(VideoWindow.Window, abandoned, kErrorStyle);
     return 0;
   }
   PaintColorKey();
@@ -326,8 +331,7 @@ int CaptureVideo() {
   const uint32_t frames = SequenceCapture.Frames;
   bool converted = false;
   // A disk too full for one picture ends the capture before it starts: that is said too.
-  if (frames == 0 && limitReached)
-    Say(VideoWindow.Window, kVideoDiskSpaceMessage, kCaptureErrorStyle);
+  if (frames == 0 && limitReached) Say(VideoWindow.Window, kVideoDiskSpaceMessage, kErrorStyle);
   if (frames > 0) {
     const uint32_t durationMs =
         VideoCaptureDurationMs(MicrosecondsBetween(firstField, lastField), frames,

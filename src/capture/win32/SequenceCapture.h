@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 
 #include "capture/FrameLimit.h"
 #include "resource.h"
@@ -46,6 +47,17 @@ struct SequenceCaptureState {
   HWND Notice = nullptr;  // the video capture notice while it shows
 };
 extern SequenceCaptureState SequenceCapture;
+
+// What the application does around a capture: the clip player lets go of its file (it may
+// be the one about to be replaced), the panels out of the way while it runs and back after
+// it, and the clip it wrote handed on to be played.
+struct CaptureHooks {
+  std::function<void()> ReleaseClip;
+  std::function<void()> HidePanels;
+  std::function<void()> RestorePanels;
+  std::function<void()> CapturedVideoReady;
+};
+void SetCaptureHooks(CaptureHooks hooks);
 
 // Sets SequenceCapture.FrameLimit from the free space of the drives the capture writes
 // (the raw file's and aviFileName's). 1 when the space could be read.

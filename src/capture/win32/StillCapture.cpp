@@ -30,10 +30,10 @@ int PlaceOnClipboard(const std::array<uint8_t, kBmpHeadersSize>& headers, const 
   HBITMAP bitmap = CreateDIBitmap(dc, &info.bmiHeader, CBM_INIT, bgr, &info, DIB_RGB_COLORS);
   ReleaseDC(VideoWindow.Window, dc);
   // A null bitmap would not fail SetClipboardData: it would promise the picture later.
-  if (!bitmap) return Fail(kClipboardBitmapMessage, kCaptureErrorStyle);
+  if (!bitmap) return Fail(kClipboardBitmapMessage, kErrorStyle);
   if (!OpenClipboard(VideoWindow.Window)) {
     DeleteObject(bitmap);
-    return Fail(kClipboardMessage, kCaptureErrorStyle);
+    return Fail(kClipboardMessage, kErrorStyle);
   }
   EmptyClipboard();
   // Once placed, the clipboard owns the bitmap.
@@ -41,7 +41,7 @@ int PlaceOnClipboard(const std::array<uint8_t, kBmpHeadersSize>& headers, const 
   CloseClipboard();
   if (!placed) {
     DeleteObject(bitmap);
-    return Fail(kClipboardBitmapMessage, kCaptureErrorStyle);
+    return Fail(kClipboardBitmapMessage, kErrorStyle);
   }
   return 1;
 }
@@ -51,7 +51,7 @@ int WriteStillFile(const std::array<uint8_t, kBmpHeadersSize>& headers, const ui
   const char* name = CaptureOptions.stillFileName;
   ReplacingFile file;
   if (!file.Create(name, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN)) {
-    ShowCaptureMessageWithName(kCreateFileMessage, name, kCaptureErrorStyle);
+    ShowCaptureMessageWithName(kCreateFileMessage, name, kErrorStyle);
     return 0;
   }
   // A short or failed write must not pass for a picture, nor cost the earlier one.
@@ -59,7 +59,7 @@ int WriteStillFile(const std::array<uint8_t, kBmpHeadersSize>& headers, const ui
                        WriteToFile(file.Handle(), bgr, pixelBytes);
   if (!written || !file.Commit()) {
     file.Discard();
-    ShowCaptureMessageWithName(kWriteFileMessage, name, kCaptureErrorStyle);
+    ShowCaptureMessageWithName(kWriteFileMessage, name, kErrorStyle);
     return 0;
   }
   return 1;
@@ -92,12 +92,12 @@ int CaptureStill() {
 
   // The two grabs are a field apart and one surface row apart on the 288-row standards,
   // so their average takes in both fields of the frame.
-  if (!WaitForVsync()) return Fail(kVsyncTimeoutMessage, kCaptureErrorStyle);
+  if (!WaitForVsync()) return Fail(kVsyncTimeoutMessage, kErrorStyle);
   if (FAILED(GrabFrame(first.Data(), kStillGrabLockFlags, rows240 ? kBlankingLines240 : 0)))
     return Fail(kLockFailedMessage, kCaptureNoticeStyle);
   GlobalBuffer second(grabBytes);
   if (!second) return Fail(kNoSecondGrabMemoryMessage, kCaptureNoticeStyle);
-  if (!WaitForVsync()) return Fail(kVsyncTimeoutMessage, kCaptureErrorStyle);
+  if (!WaitForVsync()) return Fail(kVsyncTimeoutMessage, kErrorStyle);
   if (FAILED(GrabFrame(second.Data(), kStillGrabLockFlags, rows240 ? kBlankingLines240 : 1)))
     return Fail(kLockFailedMessage, kCaptureNoticeStyle);
 

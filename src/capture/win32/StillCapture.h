@@ -23,7 +23,6 @@ extern CaptureOptionsData CaptureOptions;
 
 // Boxes of every capture: top-most, with no icon, the error icon or the information icon.
 inline constexpr UINT kCaptureNoticeStyle = MB_TOPMOST;                        // 0x40000
-inline constexpr UINT kCaptureErrorStyle = MB_TOPMOST | MB_ICONHAND;           // 0x40010
 inline constexpr UINT kCaptureSummaryStyle = MB_TOPMOST | MB_ICONINFORMATION;  // 0x40040
 
 inline constexpr char kNoFirstGrabMemoryMessage[] = "Unable to allocate memory for lpUYVU.";

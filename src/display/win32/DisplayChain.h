@@ -37,7 +37,6 @@ struct DisplayState {
 extern DisplayState Display;
 
 inline constexpr UINT kDisplayFailureStyle = MB_ICONEXCLAMATION;            // 0x30
-inline constexpr UINT kVideoPortFailureStyle = MB_TOPMOST | MB_ICONHAND;    // 0x40010
 inline constexpr UINT kNoLiveVideoStyle = MB_TOPMOST | MB_ICONEXCLAMATION;  // 0x40030
 
 inline constexpr char kNoDirectDrawMessage[] = "Unable to create the DirectDraw object";

@@ -3,15 +3,12 @@
 #include <algorithm>
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "display/OverlayGeometry.h"
 #include "display/win32/DisplayChain.h"
-#include "hw/Audio.h"
 #include "hw/Decoder.h"
-#include "playback/VideoPlayer.h"
 #include "shared/Settings.h"
-#include "win32/MessageBox.h"
-#include "win32/ModalLoops.h"
 #include "win32/ViewState.h"
 #include "win32/WindowMessages.h"
 
@@ -126,24 +123,10 @@ bool StartVideoPort() {
   return true;
 }
 
-void StartLiveVideo(HWND videoWindow) {
-  if (!OpenVideoPort()) {
-    ShowWindow(videoWindow, SW_HIDE);
-    ShowProductMessage(videoWindow, kNoVideoPortMessage, kVideoPortFailureStyle);
-    DisplayRelease();
-    RequestQuit();
-    return;
-  }
-  if (StartVideoPort()) return;
-  if (Display.OverlayUnavailable) {
-    ShowWindow(videoWindow, SW_HIDE);
-    ShowProductMessage(videoWindow, kNoLiveVideoMessage, kNoLiveVideoStyle);
-    DisplayRelease();
-    RequestQuit();
-    return;
-  }
-  // The program stays, without live video and without the refresh tick.
-  ShowProductMessage(videoWindow, kVideoPortNotStartedMessage, kVideoPortFailureStyle);
+LiveVideoStart StartLiveVideo() {
+  if (!OpenVideoPort()) return LiveVideoStart::NoVideoPort;
+  if (StartVideoPort()) return LiveVideoStart::Running;
+  return Display.OverlayUnavailable ? LiveVideoStart::NoOverlay : LiveVideoStart::PortNotStarted;
 }
 
 bool GetClientScreenRect(RECT& rect) {
@@ -322,11 +305,19 @@ bool RestartVideo() {
   return placed;
 }
 
+namespace {
+std::function<void()> ClipRepaint;
+}  // namespace
+
+void SetClipRepaint(std::function<void()> repaint) {
+  ClipRepaint = std::move(repaint);
+}
+
 void PaintColorKey() {
   const DisplayState& d = Display;
   const bool chain = d.ColorKey != 1 && d.PrimarySurface;
   if (VideoWindow.ViewMode == kPlaybackMode) {
-    if (chain) RepaintVideo();  // the clip's picture, not the key
+    if (chain && ClipRepaint) ClipRepaint();  // the clip's picture, not the key
     return;
   }
   RECT window;
@@ -357,7 +348,7 @@ void PaintColorKey() {
   FillScreenRect(keyed, d.ColorKey);
 }
 
-void OverlayTick() {
+bool OverlayTick() {
   DisplayState& d = Display;
   if (!d.OverlaySurface) {
     Placement.DisplayLost = 1;
@@ -370,19 +361,15 @@ void OverlayTick() {
   if (Placement.DisplayLost) {
     if (!DisplayCreate(false) || !OpenVideoPort()) {
       RetryRebuildLater();
-      return;
+      return true;
     }
     if (!StartVideoPort()) {
       if (!d.OverlayUnavailable) {
         RetryRebuildLater();
-        return;
+        return true;
       }
       DisplayRelease();
-      if (Settings.VideoConnector == static_cast<int32_t>(kConnectorTuner)) AudioMute();
-      ShowWindow(VideoWindow.Window, SW_HIDE);
-      ShowProductMessage(nullptr, kNoLiveVideoMessage, kNoLiveVideoStyle);
-      RequestQuit();
-      return;
+      return false;
     }
     // StartVideoPort has put the timer back to the normal tick.
     Placement.DisplayLost = 0;
@@ -394,7 +381,7 @@ void OverlayTick() {
     HideOverlay();
     // Restoring the window must place the overlay again even at the same spot.
     ForgetPlacement();
-    return;
+    return true;
   }
   RECT client = {0, 0, 0, 0};
   GetClientScreenRect(client);
@@ -405,4 +392,5 @@ void OverlayTick() {
   Placement.PlacedRect = dest;
   Placement.PlacedPartial = partial;
   Placement.PlacedClient = client;
+  return true;
 }

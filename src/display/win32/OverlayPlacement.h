@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <functional>
+
 struct OverlayPlacementState {
   DWORD PrescaleWidth = 0;  // 720 >> level
   DWORD LeftCrop = 0;
@@ -29,8 +31,12 @@ extern OverlayPlacementState Placement;
 
 // Output format to a running port with a placed overlay; starts the refresh timer.
 bool StartVideoPort();
-// The video window's kMsgStartLiveVideo: opens and starts the port, or says why not.
-void StartLiveVideo(HWND videoWindow);
+// How the first start of live video went. Only PortNotStarted leaves the program running
+// (without live video); after the others the display is to be released and the program
+// ended, which is the application's to do.
+enum class LiveVideoStart { Running, NoVideoPort, NoOverlay, PortNotStarted };
+// The video window's kMsgStartLiveVideo: opens and starts the port.
+LiveVideoStart StartLiveVideo();
 
 // False while the video window is minimised.
 bool GetClientScreenRect(RECT& rect);
@@ -51,7 +57,11 @@ bool ConfigureVideoPort(int level);
 // Tries the prescale levels 0..4 until one places the overlay.
 bool RestartVideo();
 // Fills the part of the client area the overlay covers with the colour key, so the
-// overlay shows through, and the rest (all of it while no overlay is up) with black.
+// overlay shows through, and the rest (all of it while no overlay is up) with black. In
+// play mode the clip's picture is drawn instead, by what the application installs here.
 void PaintColorKey();
+void SetClipRepaint(std::function<void()> repaint);
 // The video window's refresh tick (kTimerOverlay), and the rebuild after a standard change.
-void OverlayTick();
+// False when live video cannot be restored (no overlay to be had): the display has been
+// released, and the program cannot go on.
+bool OverlayTick();

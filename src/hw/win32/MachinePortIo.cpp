@@ -5,6 +5,8 @@
 #include <intrin.h>
 
 #include <atomic>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -93,8 +95,48 @@ struct PortInstructionScope {
 
 }  // namespace
 
-MachinePortIo::MachinePortIo() {
+std::vector<std::string> PortAccessLibraryFolders() {
+  std::vector<std::string> folders;
+  char path[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  if (length > 0 && length < MAX_PATH) {
+    std::string own(path, length);
+    const size_t slash = own.find_last_of("\\/");
+    if (slash != std::string::npos) folders.push_back(own.substr(0, slash));
+  }
+  const UINT system = GetSystemDirectoryA(path, MAX_PATH);
+  if (system > 0 && system < MAX_PATH) folders.emplace_back(path, system);
+  return folders;
+}
+
+bool MachinePortIo::LoadLibraryFrom(const std::string& folder) {
+  const std::string path = folder + "\\" + kPortAccessLibrary;
+  // Only that file: a library it needs is looked for beside it, not in the current folder.
+  HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  if (!module) return false;
+  // GetProcAddress only knows FARPROC; the entry points' types are the library's.
+  const auto entry = [module](const char* name) {
+    return reinterpret_cast<void*>(GetProcAddress(module, name));
+  };
+  const auto inp32 = reinterpret_cast<Inp32Call>(entry("Inp32"));
+  const auto out32 = reinterpret_cast<Out32Call>(entry("Out32"));
+  const auto driverOpen = reinterpret_cast<DriverOpenCall>(entry("IsInpOutDriverOpen"));
+  // Without its driver the library cannot reach the ports either.
+  if (!inp32 || !out32 || !driverOpen || !driverOpen()) {
+    FreeLibrary(module);
+    return false;
+  }
+  library_ = module;
+  inp32_ = inp32;
+  out32_ = out32;
+  return true;
+}
+
+MachinePortIo::MachinePortIo(const std::vector<std::string>& libraryFolders) {
   g_refused.store(false);
+  for (const std::string& folder : libraryFolders) {
+    if (LoadLibraryFrom(folder)) return;
+  }
   if (g_inPortInstruction == TLS_OUT_OF_INDEXES) g_inPortInstruction = TlsAlloc();
   handler_ = AddVectoredExceptionHandler(1, RefusedPortHandler);
   // Without the slot or the handler a refused instruction could not be caught: never try one.
@@ -103,15 +145,21 @@ MachinePortIo::MachinePortIo() {
 
 MachinePortIo::~MachinePortIo() {
   if (handler_) RemoveVectoredExceptionHandler(handler_);
+  if (library_) FreeLibrary(static_cast<HMODULE>(library_));
 }
 
 void MachinePortIo::PortWrite(uint16_t port, uint8_t value) {
+  if (library_) {
+    out32_(static_cast<short>(port), value);
+    return;
+  }
   if (g_refused.load()) return;
   PortInstructionScope scope;
   __outbyte(port, value);
 }
 
 uint8_t MachinePortIo::PortRead(uint16_t port) {
+  if (library_) return static_cast<uint8_t>(inp32_(static_cast<short>(port)));
   if (g_refused.load()) return 0xFF;
   PortInstructionScope scope;
   return __inbyte(port);
@@ -122,7 +170,7 @@ void MachinePortIo::SleepMs(uint32_t ms) {
 }
 
 bool MachinePortIo::Refused() const {
-  return g_refused.load();
+  return !library_ && g_refused.load();
 }
 
 bool MachinePortsAccessible(MachinePortIo& io) {

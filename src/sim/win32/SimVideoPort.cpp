@@ -23,6 +23,10 @@ constexpr BandwidthAnswer kBandwidthAnswers[] = {
     {DDVPBCAPS_SOURCE, 1000, 1000, 800, 500},
 };
 
+void RaiseToTimeCritical() {
+  SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
+}
+
 }  // namespace
 
 SimVideoPort::SimVideoPort(std::shared_ptr<SimCard> card, const DDVIDEOPORTDESC& desc,
@@ -186,7 +190,10 @@ void SimVideoPort::Run(const VideoPortSetup& setup, bool start) {
   if (start || !engine_) {
     if (running_ && engine_) engine_->Stop();
     engine_ = card_->Engine();
-    if (engine_) engine_->Start(target_->Chain(), setup);
+    if (engine_) {
+      engine_->SetThreadStartHook(RaiseToTimeCritical);
+      engine_->Start(target_->Chain(), setup);
+    }
   } else {
     engine_->Update(setup);
   }
