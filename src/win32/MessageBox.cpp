@@ -8,7 +8,7 @@ MessageBoxHook g_hook = nullptr;
 
 int ShowProductMessage(HWND owner, const char* text, UINT style) {
   if (g_hook) return g_hook(owner, text, kProductCaption, style);
-  const ModalScope modal(owner);
+  const ModalScope modal(owner, false);
   return MessageBoxA(owner, text, kProductCaption, style);
 }
 

@@ -59,9 +59,10 @@ void ResetQuitRequest() {
   Requested = false;
 }
 
-ModalScope::ModalScope(HWND owner) : owner_(RootOf(owner)) {
+ModalScope::ModalScope(HWND owner, bool disableOthers) : owner_(RootOf(owner)) {
   const std::vector<HWND> windows = ThreadTopLevelWindows();
   if (ModalDepth++ == 0) WindowsBeforeModal = windows;
+  if (!disableOthers) return;
   for (HWND window : windows) {
     if (window == owner_ || !IsWindowVisible(window) || !IsWindowEnabled(window)) continue;
     // Windows that take no input (they let clicks through and are never activated) are

@@ -19,7 +19,10 @@ void ResetQuitRequest();
 // loop, a quit requested during it is posted again for the loop around it.
 class ModalScope {
  public:
-  explicit ModalScope(HWND owner);
+  // `disableOthers` false for message boxes: they disable only their owner, as they
+  // always have (disabling the panels under the summary after a video capture kept the
+  // overlay from coming back while the box was up).
+  explicit ModalScope(HWND owner, bool disableOthers = true);
   ~ModalScope();
   ModalScope(const ModalScope&) = delete;
   ModalScope& operator=(const ModalScope&) = delete;
