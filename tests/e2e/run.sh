@@ -14,16 +14,7 @@ exe="$root/build/win/lumetra.exe"
 # Console output of Windows programs ends its lines with CR LF.
 ctl() { "$WINE" "$root/build/win/lumctl.exe" "$@" | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 
-pass=0
-fail=0
-check() {  # description, command...
-  local what=$1; shift
-  if "$@"; then
-    pass=$((pass + 1)); echo "  ok   $what"
-  else
-    fail=$((fail + 1)); echo "  FAIL $what"
-  fi
-}
+source "$root/scripts/lib/checks.sh"
 
 # Starts the program in the background; its exit code lands in $work/<tag>.rc.
 start() {  # tag [argument...]

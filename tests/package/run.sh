@@ -16,16 +16,7 @@ work="$root/build/package-test/win$bits"
 rm -rf "$work"
 mkdir -p "$work"
 
-pass=0
-fail=0
-check() {  # description, command...
-  local what=$1; shift
-  if "$@"; then
-    pass=$((pass + 1)); echo "  ok   $what"
-  else
-    fail=$((fail + 1)); echo "  FAIL $what"
-  fi
-}
+source "$root/scripts/lib/checks.sh"
 done_with() {
   echo "$pass $fail" >"$counts"
   echo "packages ($bits-bit): $pass passed, $fail failed"

@@ -10,16 +10,7 @@ counts=${1:-/dev/null}
 out="$root/build/pictures-check"
 rm -rf "$out"
 
-pass=0
-fail=0
-check() {  # description, command...
-  local what=$1; shift
-  if "$@"; then
-    pass=$((pass + 1)); echo "  ok   $what"
-  else
-    fail=$((fail + 1)); echo "  FAIL $what"
-  fi
-}
+source "$root/scripts/lib/checks.sh"
 
 check "scripts/pictures runs" "$root/scripts/pictures" "$out"
 
