@@ -625,7 +625,7 @@ ctl wait-window QUENDALUMETRA 15000 >/dev/null
 ctl wait-window "#32770|Corvan Main Panel" 5000 >/dev/null
 ctl move "#32770|Corvan Main Panel" 3000 3000 >/dev/null
 sleep 1.5
-client_origin() { ctl wait-window QUENDALUMETRA 1000 | grep -o 'origin=[0-9,]*' | cut -d= -f2; }
+client_origin() { ctl wait-window QUENDALUMETRA 1000 | grep -o 'origin=[0-9,-]*' | cut -d= -f2; }
 placed() {  # window x y -> screenshot $work/place-<tag>.png after the overlay tick
   ctl move QUENDALUMETRA "$1" "$2" >/dev/null
   # The client area is inside a 3-pixel border; a busy machine can be slow to move it.

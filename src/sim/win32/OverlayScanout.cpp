@@ -175,8 +175,11 @@ class KeyPixelReader {
 namespace {
 
 // The part of the destination rectangle where the video window is uncovered and shows
-// the key, in the scanout window's coordinates.
-HRGN ComputeShape(const OverlayPlacement& placement, KeyPixelReader& reader) {
+// the key, in the scanout window's coordinates. An overlay that is appearing over a window
+// with no key on it yet takes the whole uncovered destination: the program paints the key
+// there just after showing it, and the key would otherwise stand on the screen until the
+// next look at the pixels narrows the shape, a long while on a busy machine.
+HRGN ComputeShape(const OverlayPlacement& placement, KeyPixelReader& reader, bool appearing) {
   const RECT& d = placement.dest;
   HRGN shape = VisibleClientRegion(placement.videoWindow);
   IntersectWithRect(shape, d);
@@ -214,6 +217,10 @@ HRGN ComputeShape(const OverlayPlacement& placement, KeyPixelReader& reader) {
         previousFirst = first;
         previousCount = count;
       }
+    }
+    if (appearing && rects.empty()) {
+      OffsetRgn(shape, -d.left, -d.top);
+      return shape;
     }
     HRGN keyed = CreateRectRgn(0, 0, 0, 0);
     if (!rects.empty()) {
@@ -318,7 +325,12 @@ bool OverlayScanout::Shown() const {
 
 void OverlayScanout::Show(const OverlayPlacement& placement, const OverlayPicture& picture) {
   if (!window_) return;
-  HRGN shape = placement.keyed ? ComputeShape(placement, *reader_) : nullptr;
+  bool appearing;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    appearing = !shown_;
+  }
+  HRGN shape = placement.keyed ? ComputeShape(placement, *reader_, appearing) : nullptr;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     placement_ = placement;
@@ -484,7 +496,7 @@ void OverlayScanout::RefreshShape(WPARAM generation) {
     if (!shown_ || generation != generation_ || !placement_.keyed) return;
     placement = placement_;
   }
-  HRGN shape = ComputeShape(placement, *reader_);
+  HRGN shape = ComputeShape(placement, *reader_, false);
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (shape_ && EqualRgn(shape, shape_)) {
