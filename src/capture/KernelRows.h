@@ -24,9 +24,10 @@ inline constexpr PackedLayout kYuy2Layout{0, 1, 3};
 // taps[t]), summed in double precision in tap order, for i < count.
 using FilterRowFn = void (*)(const double* ext, int count, const double* taps, uint8_t* out);
 
-// Vertical luma filter over eight rows: for each phase ph < phases,
-// out[ph][i] = clamp(sum over t < 8 of rows[t][i] * taps[8 * ph + t]) for i < width.
-using FilterColumnsFn = void (*)(const uint8_t* const* rows, int width, const double* taps,
+// Vertical luma filter over eight rows of samples held as doubles: for each phase
+// ph < phases, out[ph][i] = clamp(sum over t < 8 of rows[t][i] * taps[8 * ph + t]) for
+// i < width, summed in tap order.
+using FilterColumnsFn = void (*)(const double* const* rows, int width, const double* taps,
                                  int phases, uint8_t* const* out);
 
 // Packs a row: chroma[i] and luma[i] into bytes 2i and 2i + 1 (swapped when lumaFirst).
@@ -49,7 +50,7 @@ using ChromaBlocksFn = void (*)(const uint8_t* uyvy, ptrdiff_t stride, int block
 // instead of repeating them. Each computes a sample exactly as its vector path does.
 void FilterRowScalar(const double* ext, int count, const double* taps, uint8_t* out);
 // Columns first..width-1 of FilterColumnsFn.
-void FilterColumnsScalar(const uint8_t* const* rows, int first, int width, const double* taps,
+void FilterColumnsScalar(const double* const* rows, int first, int width, const double* taps,
                          int phases, uint8_t* const* out);
 void InterleaveScalar(const uint8_t* chroma, const uint8_t* luma, int width, bool lumaFirst,
                       uint8_t* packed);

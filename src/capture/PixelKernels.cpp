@@ -24,7 +24,7 @@ uint8_t ClampSum(double sum) {
   return static_cast<uint8_t>(sum);
 }
 
-void FilterColumnsPortable(const uint8_t* const* rows, int width, const double* taps, int phases,
+void FilterColumnsPortable(const double* const* rows, int width, const double* taps, int phases,
                            uint8_t* const* out) {
   FilterColumnsScalar(rows, 0, width, taps, phases, out);
 }
@@ -43,7 +43,7 @@ void FilterRowScalar(const double* ext, int count, const double* taps, uint8_t* 
   }
 }
 
-void FilterColumnsScalar(const uint8_t* const* rows, int first, int width, const double* taps,
+void FilterColumnsScalar(const double* const* rows, int first, int width, const double* taps,
                          int phases, uint8_t* const* out) {
   for (int ph = 0; ph < phases; ++ph) {
     for (int i = first; i < width; ++i) {
@@ -98,6 +98,7 @@ using kernel_rows::PackedLayout;
 using kernel_rows::RowKernels;
 
 constexpr int kMaxFactor = kKernelFactors - 1;
+constexpr int kRingRows = 16;
 
 template <typename T>
 std::unique_ptr<T[]> TryAllocate(size_t count) {
@@ -125,8 +126,8 @@ bool ScalePacked(const RowKernels& k, const uint8_t* src, int ws, int hs,
   auto luma = TryAllocate<uint8_t>(static_cast<size_t>(wd) * hs);
   auto chroma = TryAllocate<uint8_t>(wd);
   auto filtered = TryAllocate<uint8_t>(static_cast<size_t>(wd) * (fy - 1) + 1);
-  auto rows = TryAllocate<const uint8_t*>(hs + 7);
-  if (!ext || !phaseOut || !luma || !chroma || !filtered || !rows) return false;
+  auto ring = TryAllocate<double>(fy > 1 ? static_cast<size_t>(wd) * kRingRows : 1);
+  if (!ext || !phaseOut || !luma || !chroma || !filtered || !ring) return false;
 
   // Horizontal: source samples land on every fx-th column, each phase fills its own.
   double taps[8 * kMaxFactor];
@@ -143,14 +144,33 @@ bool ScalePacked(const RowKernels& k, const uint8_t* src, int ws, int hs,
   }
 
   // Vertical: each source row and the fy - 1 rows after it, which share its eight taps.
-  for (int y = -3; y < hs + 4; ++y)
-    rows[y + 3] = luma.get() + static_cast<size_t>(MirrorIndex(y, hs)) * wd;
+  // The filter reads its rows as doubles, each luma row converted once into a ring: the
+  // eight rows a source row needs (mirrored at the ends) lie within nine consecutive ones,
+  // so sixteen slots never evict a row still in use.
+  const uint8_t* const lumaBase = luma.get();
+  auto lumaRow = [&](int y) { return lumaBase + static_cast<size_t>(MirrorIndex(y, hs)) * wd; };
+  int ringRow[kRingRows];
+  for (int& r : ringRow) r = -1;
+  auto doubleRow = [&](int y) {
+    const int r = MirrorIndex(y, hs);
+    double* slot = ring.get() + static_cast<size_t>(r % kRingRows) * wd;
+    if (ringRow[r % kRingRows] != r) {
+      const uint8_t* from = lumaBase + static_cast<size_t>(r) * wd;
+      for (int i = 0; i < wd; ++i) slot[i] = from[i];
+      ringRow[r % kRingRows] = r;
+    }
+    return slot;
+  };
   for (int r = 1; r < fy; ++r) PhaseTaps(fy, r, taps + 8 * (r - 1));
   uint8_t* phaseRows[kMaxFactor];
   for (int r = 1; r < fy; ++r) phaseRows[r - 1] = filtered.get() + static_cast<size_t>(r - 1) * wd;
   const bool lumaFirst = layout.Y == 0;
   for (int y = 0; y < hs; ++y) {
-    if (fy > 1) k.FilterColumns(rows.get() + y, wd, taps, fy - 1, phaseRows);
+    if (fy > 1) {
+      const double* window[8];
+      for (int t = 0; t < 8; ++t) window[t] = doubleRow(y - 3 + t);
+      k.FilterColumns(window, wd, taps, fy - 1, phaseRows);
+    }
     const uint8_t* in = src + static_cast<size_t>(y) * ws * 2;
     for (int m = 0; m < ws / 2; ++m) {
       // Saturating: the lift must not wrap the strongest chroma round to the weakest.
@@ -160,8 +180,8 @@ bool ScalePacked(const RowKernels& k, const uint8_t* src, int ws, int hs,
       for (int q = m * fx; q < m * fx + fx; ++q) std::memcpy(chroma.get() + 2 * q, pair, 2);
     }
     for (int r = 0; r < fy; ++r) {
-      const uint8_t* lumaRow = r == 0 ? rows[y + 3] : phaseRows[r - 1];
-      k.Interleave(chroma.get(), lumaRow, wd, lumaFirst,
+      const uint8_t* row = r == 0 ? lumaRow(y) : phaseRows[r - 1];
+      k.Interleave(chroma.get(), row, wd, lumaFirst,
                    dst + static_cast<size_t>(y * fy + r) * wd * 2);
     }
   }
