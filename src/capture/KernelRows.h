@@ -30,6 +30,9 @@ using FilterRowFn = void (*)(const double* ext, int count, const double* taps, u
 using FilterColumnsFn = void (*)(const double* const* rows, int width, const double* taps,
                                  int phases, uint8_t* const* out);
 
+// Bytes to doubles: out[i] = bytes[i] for i < count.
+using WidenFn = void (*)(const uint8_t* bytes, int count, double* out);
+
 // Packs a row: chroma[i] and luma[i] into bytes 2i and 2i + 1 (swapped when lumaFirst).
 using InterleaveFn = void (*)(const uint8_t* chroma, const uint8_t* luma, int width, bool lumaFirst,
                               uint8_t* packed);
@@ -52,6 +55,7 @@ void FilterRowScalar(const double* ext, int count, const double* taps, uint8_t* 
 // Columns first..width-1 of FilterColumnsFn.
 void FilterColumnsScalar(const double* const* rows, int first, int width, const double* taps,
                          int phases, uint8_t* const* out);
+void WidenScalar(const uint8_t* bytes, int count, double* out);
 void InterleaveScalar(const uint8_t* chroma, const uint8_t* luma, int width, bool lumaFirst,
                       uint8_t* packed);
 void Bgr24FixedScalar(const uint8_t* uyvy, int pairs, uint8_t* bgr);
@@ -61,6 +65,7 @@ void ChromaBlocksScalar(const uint8_t* uyvy, ptrdiff_t stride, int blocks, uint8
 struct RowKernels {
   FilterRowFn FilterRow;
   FilterColumnsFn FilterColumns;
+  WidenFn Widen;
   InterleaveFn Interleave;
   Bgr24RowFn Bgr24Float;
   Bgr24RowFn Bgr24Fixed;

@@ -87,6 +87,17 @@ void FilterColumnsAvx2(const double* const* rows, int width, const double* taps,
   FilterColumnsScalar(rows, i, width, taps, phases, out);
 }
 
+void WidenAvx2(const uint8_t* bytes, int count, double* out) {
+  int i = 0;
+  for (; i + 8 <= count; i += 8) {
+    const __m256i wide =
+        _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes + i)));
+    _mm256_storeu_pd(out + i, _mm256_cvtepi32_pd(_mm256_castsi256_si128(wide)));
+    _mm256_storeu_pd(out + i + 4, _mm256_cvtepi32_pd(_mm256_extracti128_si256(wide, 1)));
+  }
+  WidenScalar(bytes + i, count - i, out + i);
+}
+
 void InterleaveAvx2(const uint8_t* chroma, const uint8_t* luma, int width, bool lumaFirst,
                     uint8_t* packed) {
   const uint8_t* first = lumaFirst ? luma : chroma;
@@ -262,8 +273,8 @@ void ChromaBlocksAvx2(const uint8_t* uyvy, ptrdiff_t stride, int blocks, uint8_t
 }  // namespace
 
 const RowKernels kAvx2Rows = {
-    FilterRowAvx2,  FilterColumnsAvx2, InterleaveAvx2,   Bgr24FloatAvx2,
-    Bgr24FixedAvx2, LumaRowAvx2,       ChromaBlocksAvx2,
+    FilterRowAvx2,  FilterColumnsAvx2, WidenAvx2,   InterleaveAvx2,
+    Bgr24FloatAvx2, Bgr24FixedAvx2,    LumaRowAvx2, ChromaBlocksAvx2,
 };
 
 }  // namespace kernel_rows

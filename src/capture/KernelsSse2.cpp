@@ -68,6 +68,19 @@ void FilterColumnsSse2(const double* const* rows, int width, const double* taps,
   FilterColumnsScalar(rows, i, width, taps, phases, out);
 }
 
+void WidenSse2(const uint8_t* bytes, int count, double* out) {
+  const __m128i zero = _mm_setzero_si128();
+  int i = 0;
+  for (; i + 4 <= count; i += 4) {
+    int32_t raw;
+    std::memcpy(&raw, bytes + i, 4);
+    const __m128i wide = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(raw), zero), zero);
+    _mm_storeu_pd(out + i, _mm_cvtepi32_pd(wide));
+    _mm_storeu_pd(out + i + 2, _mm_cvtepi32_pd(_mm_srli_si128(wide, 8)));
+  }
+  WidenScalar(bytes + i, count - i, out + i);
+}
+
 void InterleaveSse2(const uint8_t* chroma, const uint8_t* luma, int width, bool lumaFirst,
                     uint8_t* packed) {
   const uint8_t* first = lumaFirst ? luma : chroma;
@@ -184,8 +197,8 @@ void ChromaBlocksSse2(const uint8_t* uyvy, ptrdiff_t stride, int blocks, uint8_t
 }  // namespace
 
 const RowKernels kSse2Rows = {
-    FilterRowSse2, FilterColumnsSse2, InterleaveSse2,   Bgr24FloatSse2,
-    nullptr,       LumaRowSse2,       ChromaBlocksSse2,
+    FilterRowSse2,  FilterColumnsSse2, WidenSse2,   InterleaveSse2,
+    Bgr24FloatSse2, nullptr,           LumaRowSse2, ChromaBlocksSse2,
 };
 
 }  // namespace kernel_rows

@@ -52,7 +52,7 @@ void Bgr24FixedSsse3(const uint8_t* uyvy, int pairs, uint8_t* bgr) {
 }  // namespace
 
 const RowKernels kSsse3Rows = {
-    nullptr, nullptr, nullptr, nullptr, Bgr24FixedSsse3, nullptr, nullptr,
+    nullptr, nullptr, nullptr, nullptr, nullptr, Bgr24FixedSsse3, nullptr, nullptr,
 };
 
 }  // namespace kernel_rows

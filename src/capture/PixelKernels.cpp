@@ -54,6 +54,10 @@ void FilterColumnsScalar(const double* const* rows, int first, int width, const 
   }
 }
 
+void WidenScalar(const uint8_t* bytes, int count, double* out) {
+  for (int i = 0; i < count; ++i) out[i] = bytes[i];
+}
+
 void InterleaveScalar(const uint8_t* chroma, const uint8_t* luma, int width, bool lumaFirst,
                       uint8_t* packed) {
   const int c = lumaFirst ? 1 : 0;
@@ -86,8 +90,8 @@ void ChromaBlocksScalar(const uint8_t* uyvy, ptrdiff_t stride, int blocks, uint8
 }
 
 const RowKernels kPortableRows = {
-    FilterRowScalar,  FilterColumnsPortable, InterleaveScalar,   Bgr24FloatPortable,
-    Bgr24FixedScalar, LumaRowScalar,         ChromaBlocksScalar,
+    FilterRowScalar,    FilterColumnsPortable, WidenScalar,   InterleaveScalar,
+    Bgr24FloatPortable, Bgr24FixedScalar,      LumaRowScalar, ChromaBlocksScalar,
 };
 
 }  // namespace kernel_rows
@@ -134,7 +138,9 @@ bool ScalePacked(const RowKernels& k, const uint8_t* src, int ws, int hs,
   for (int y = 0; y < hs; ++y) {
     const uint8_t* in = src + static_cast<size_t>(y) * ws * 2 + layout.Y;
     uint8_t* out = luma.get() + static_cast<size_t>(y) * wd;
-    for (int x = -3; x < ws + 4; ++x) ext[x + 3] = in[2 * MirrorIndex(x, ws)];
+    for (int x = -3; x < 0; ++x) ext[x + 3] = in[2 * MirrorIndex(x, ws)];
+    for (int x = 0; x < ws; ++x) ext[x + 3] = in[2 * x];
+    for (int x = ws; x < ws + 4; ++x) ext[x + 3] = in[2 * MirrorIndex(x, ws)];
     for (int x = 0; x < ws; ++x) out[x * fx] = in[2 * x];
     for (int r = 1; r < fx; ++r) {
       PhaseTaps(fx, r, taps);
@@ -155,8 +161,7 @@ bool ScalePacked(const RowKernels& k, const uint8_t* src, int ws, int hs,
     const int r = MirrorIndex(y, hs);
     double* slot = ring.get() + static_cast<size_t>(r % kRingRows) * wd;
     if (ringRow[r % kRingRows] != r) {
-      const uint8_t* from = lumaBase + static_cast<size_t>(r) * wd;
-      for (int i = 0; i < wd; ++i) slot[i] = from[i];
+      k.Widen(lumaBase + static_cast<size_t>(r) * wd, wd, slot);
       ringRow[r % kRingRows] = r;
     }
     return slot;
@@ -212,6 +217,7 @@ RowKernels Over(const RowKernels& top, const RowKernels& below) {
   RowKernels k = below;
   if (top.FilterRow) k.FilterRow = top.FilterRow;
   if (top.FilterColumns) k.FilterColumns = top.FilterColumns;
+  if (top.Widen) k.Widen = top.Widen;
   if (top.Interleave) k.Interleave = top.Interleave;
   if (top.Bgr24Float) k.Bgr24Float = top.Bgr24Float;
   if (top.Bgr24Fixed) k.Bgr24Fixed = top.Bgr24Fixed;
@@ -262,8 +268,8 @@ bool ScaleGeometryUsable(int ws, int hs, int wd, int hd) {
 }
 
 bool KernelSetBuilt(const RowKernels& k) {
-  return k.FilterRow || k.FilterColumns || k.Interleave || k.Bgr24Float || k.Bgr24Fixed ||
-         k.LumaRow || k.ChromaBlocks;
+  return k.FilterRow || k.FilterColumns || k.Widen || k.Interleave || k.Bgr24Float ||
+         k.Bgr24Fixed || k.LumaRow || k.ChromaBlocks;
 }
 
 }  // namespace
