@@ -78,16 +78,18 @@ extern const RowKernels kPortableRows;
 extern const RowKernels kSse2Rows;
 extern const RowKernels kSsse3Rows;
 extern const RowKernels kAvx2Rows;
+extern const RowKernels kAvx512Rows;
 
 // Fixed-point converter in vector form. Each chroma table entry is the truncated product
 // c * (x - 128) * 1024; with t = x - 128 the pieces below reproduce the tables exactly
-// (checked against them at compile time in PixelKernels.cpp):
-//   UToBlue >> 10 = t + ((2t * kBlueHigh) >> 16)
-//   VToRed >> 10  = t + ((t * kRedHigh) >> 16)
+// (checked against them at compile time in PixelTables.cpp):
+//   UToBlue >> 10 = ((t << kScaledShift) * kBlueScaled) >> 16
+//   VToRed >> 10  = ((t << kScaledShift) * kRedScaled) >> 16
 //   UToGreen = 352 t + sign(t) * ((|t| * kUGreenFraction) >> 16)
 //   VToGreen = 731 t + sign(t) * ((|t| * kVGreenFraction) >> 16)
-inline constexpr int kBlueHigh = 25298;
-inline constexpr int kRedHigh = 26346;
+inline constexpr int kScaledShift = 3;
+inline constexpr int kBlueScaled = 14516;
+inline constexpr int kRedScaled = 11485;
 inline constexpr int kUGreenWhole = 352;
 inline constexpr int kVGreenWhole = 731;
 inline constexpr int kUGreenFraction = 26163;

@@ -173,8 +173,7 @@ void Bgr24FloatAvx2(const uint8_t* uyvy, int pairs, uint8_t* bgr) {
 void Bgr24FixedAvx2(const uint8_t* uyvy, int pairs, uint8_t* bgr) {
   const __m256i chromaBytes = _mm256_set1_epi32(0x00FF00FF);
   const __m256i k128 = _mm256_set1_epi16(128);
-  const __m256i doubleU = _mm256_set1_epi32(Lanes16(2, 1));
-  const __m256i highParts = _mm256_set1_epi32(Lanes16(kBlueHigh, kRedHigh));
+  const __m256i scaledHigh = _mm256_set1_epi32(Lanes16(kBlueScaled, kRedScaled));
   const __m256i greenWhole = _mm256_set1_epi32(Lanes16(-kUGreenWhole, -kVGreenWhole));
   const __m256i greenFraction = _mm256_set1_epi32(Lanes16(kUGreenFraction, kVGreenFraction));
   const __m256i minusOnes = _mm256_set1_epi16(-1);
@@ -198,8 +197,7 @@ void Bgr24FixedAvx2(const uint8_t* uyvy, int pairs, uint8_t* bgr) {
     const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(uyvy + 4 * k));
     const __m256i y = _mm256_srli_epi16(w, 8);
     const __m256i t = _mm256_sub_epi16(_mm256_and_si256(w, chromaBytes), k128);
-    const __m256i blueRed =
-        _mm256_add_epi16(t, _mm256_mulhi_epi16(_mm256_mullo_epi16(t, doubleU), highParts));
+    const __m256i blueRed = _mm256_mulhi_epi16(_mm256_slli_epi16(t, kScaledShift), scaledHigh);
     const __m256i fraction =
         _mm256_sign_epi16(_mm256_mulhi_epu16(_mm256_abs_epi16(t), greenFraction), t);
     const __m256i green = _mm256_srai_epi32(

@@ -230,6 +230,7 @@ const RowKernels& RowsFor(KernelPath path) {
   static const RowKernels sse2 = Over(kernel_rows::kSse2Rows, kernel_rows::kPortableRows);
   static const RowKernels ssse3 = Over(kernel_rows::kSsse3Rows, sse2);
   static const RowKernels avx2 = Over(kernel_rows::kAvx2Rows, ssse3);
+  static const RowKernels avx512 = Over(kernel_rows::kAvx512Rows, avx2);
   switch (path) {
     case KernelPath::Sse2:
       return sse2;
@@ -237,6 +238,8 @@ const RowKernels& RowsFor(KernelPath path) {
       return ssse3;
     case KernelPath::Avx2:
       return avx2;
+    case KernelPath::Avx512:
+      return avx512;
     default:
       return kernel_rows::kPortableRows;
   }
@@ -252,6 +255,10 @@ bool ProcessorRuns(KernelPath path) {
       return __builtin_cpu_supports("ssse3");
     case KernelPath::Avx2:
       return __builtin_cpu_supports("avx2");
+    case KernelPath::Avx512:
+      // The set below it comes with it: this one fills only what it speeds up.
+      return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512bw") &&
+             __builtin_cpu_supports("avx512vbmi");
     default:
       return true;
   }
@@ -286,6 +293,8 @@ const char* KernelPathName(KernelPath path) {
       return "SSSE3";
     case KernelPath::Avx2:
       return "AVX2";
+    case KernelPath::Avx512:
+      return "AVX512";
   }
   return "?";
 }
@@ -305,6 +314,9 @@ bool KernelPathSupported(KernelPath path) {
     case KernelPath::Avx2:
       own = &kernel_rows::kAvx2Rows;
       break;
+    case KernelPath::Avx512:
+      own = &kernel_rows::kAvx512Rows;
+      break;
   }
   // A set left empty means this build has no code for those instructions.
   return own && KernelSetBuilt(*own) && ProcessorRuns(path);
@@ -312,7 +324,7 @@ bool KernelPathSupported(KernelPath path) {
 
 KernelPath BestKernelPath() {
   static const KernelPath best = [] {
-    for (KernelPath p : {KernelPath::Avx2, KernelPath::Ssse3, KernelPath::Sse2})
+    for (KernelPath p : {KernelPath::Avx512, KernelPath::Avx2, KernelPath::Ssse3, KernelPath::Sse2})
       if (KernelPathSupported(p)) return p;
     return KernelPath::Portable;
   }();

@@ -67,7 +67,8 @@ Bytes SwapPackedOrder(Bytes b) {
 }
 
 std::vector<KernelPath> FasterPaths() {
-  return {KernelPath::Portable, KernelPath::Sse2, KernelPath::Ssse3, KernelPath::Avx2};
+  return {KernelPath::Portable, KernelPath::Sse2, KernelPath::Ssse3, KernelPath::Avx2,
+          KernelPath::Avx512};
 }
 
 // Places `data` `offset` bytes into a sentinel-filled buffer with a sentinel tail, so

@@ -1,0 +1,106 @@
+// The fixed-point UYVY to BGR24 row with AVX-512 (built with -mavx512bw -mavx512vbmi):
+// sixteen pairs a step, and one two-table byte permute per output vector places the
+// three colours where the narrower builds need two shuffles and an OR per 16 bytes.
+// Masked loads and stores finish a row without a scalar tail. On Windows this file is
+// assembled with unaligned moves for spills, as the AVX2 one.
+#include "capture/KernelRows.h"
+
+#if defined(__AVX512BW__) && defined(__AVX512VBMI__)
+// GCC 12's 512-bit intrinsics start some results from a deliberately undefined vector and
+// then warn that it may be used uninitialised.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+#include <immintrin.h>
+
+#include <cstdint>
+
+namespace kernel_rows {
+namespace {
+
+// Byte o of the 96 output bytes of 32 pixels: pixel o / 3, colour o % 3 (B, G, R). Per
+// 128-bit lane L the packed B and G vector holds B of pixels 8L..8L+7, then their G; the
+// packed R vector holds their R twice (bit 6 of an index picks that second table).
+struct PlaceIndices {
+  alignas(64) uint8_t bytes[128];
+};
+
+constexpr PlaceIndices BuildPlaceIndices() {
+  PlaceIndices p{};
+  for (int o = 0; o < 96; ++o) {
+    const int pixel = o / 3, colour = o % 3;
+    const int at = 16 * (pixel / 8) + pixel % 8;
+    p.bytes[o] = static_cast<uint8_t>(colour == 0 ? at : colour == 1 ? at + 8 : at | 64);
+  }
+  return p;
+}
+
+constexpr PlaceIndices kPlace = BuildPlaceIndices();
+
+// Sixteen pairs (or the first `pairs` of them under the masks) at `uyvy` to `bgr`.
+// Masked-off bytes are neither read nor written, so a short row cannot fault.
+inline void SixteenPairs(const uint8_t* uyvy, uint8_t* bgr, __mmask64 in, __mmask64 outLow,
+                         __mmask64 outHigh) {
+  const __m512i chromaBytes = _mm512_set1_epi32(0x00FF00FF);
+  const __m512i k128 = _mm512_set1_epi16(128);
+  const __m512i scaledHigh = _mm512_set1_epi32(Lanes16(kBlueScaled, kRedScaled));
+  const __m512i greenWhole = _mm512_set1_epi32(Lanes16(-kUGreenWhole, -kVGreenWhole));
+  const __m512i greenFraction = _mm512_set1_epi32(Lanes16(kUGreenFraction, kVGreenFraction));
+  const __m512i minusOnes = _mm512_set1_epi16(-1);
+  const __m512i lowWord =
+      _mm512_broadcast_i32x4(_mm_setr_epi8(0, 1, 0, 1, 4, 5, 4, 5, 8, 9, 8, 9, 12, 13, 12, 13));
+  const __m512i highWord =
+      _mm512_broadcast_i32x4(_mm_setr_epi8(2, 3, 2, 3, 6, 7, 6, 7, 10, 11, 10, 11, 14, 15, 14, 15));
+
+  const __m512i w = _mm512_maskz_loadu_epi8(in, uyvy);
+  const __m512i y = _mm512_srli_epi16(w, 8);                                   // [Y0 Y1]
+  const __m512i t = _mm512_sub_epi16(_mm512_and_si512(w, chromaBytes), k128);  // [U V] - 128
+  const __m512i blueRed =
+      _mm512_mulhi_epi16(_mm512_slli_epi16(t, kScaledShift), scaledHigh);  // [B R] offsets
+  // sign(t) * ((|t| * k) >> 16) is (t * k) >> 16 rounded toward zero: one more than the
+  // floor for negative t, as t * k is never a multiple of 65536 (k odd, |t| <= 128).
+  const __m512i signedFraction =
+      _mm512_sub_epi16(_mm512_mulhi_epi16(t, greenFraction), _mm512_srai_epi16(t, 15));
+  const __m512i green =
+      _mm512_srai_epi32(_mm512_add_epi32(_mm512_madd_epi16(t, greenWhole),
+                                         _mm512_madd_epi16(signedFraction, minusOnes)),
+                        10);
+  const __m512i b = _mm512_add_epi16(y, _mm512_shuffle_epi8(blueRed, lowWord));
+  const __m512i r = _mm512_add_epi16(y, _mm512_shuffle_epi8(blueRed, highWord));
+  const __m512i g = _mm512_add_epi16(y, _mm512_shuffle_epi8(green, lowWord));
+  const __m512i bg = _mm512_packus_epi16(b, g);
+  const __m512i rr = _mm512_packus_epi16(r, r);
+  const __m512i low = _mm512_permutex2var_epi8(bg, _mm512_load_si512(kPlace.bytes), rr);
+  const __m512i high = _mm512_permutex2var_epi8(bg, _mm512_load_si512(kPlace.bytes + 64), rr);
+  _mm512_mask_storeu_epi8(bgr, outLow, low);
+  _mm512_mask_storeu_epi8(bgr + 64, outHigh, high);
+}
+
+void Bgr24FixedAvx512(const uint8_t* uyvy, int pairs, uint8_t* bgr) {
+  int k = 0;
+  for (; k + 16 <= pairs; k += 16)
+    SixteenPairs(uyvy + 4 * k, bgr + 6 * k, ~__mmask64{0}, ~__mmask64{0}, 0xFFFFFFFF);
+  if (k < pairs) {
+    const int bytesIn = 4 * (pairs - k), bytesOut = 6 * (pairs - k);  // under 64 and 96
+    const __mmask64 in = (__mmask64{1} << bytesIn) - 1;
+    const __mmask64 outLow = bytesOut >= 64 ? ~__mmask64{0} : (__mmask64{1} << bytesOut) - 1;
+    const __mmask64 outHigh = bytesOut > 64 ? (__mmask64{1} << (bytesOut - 64)) - 1 : 0;
+    SixteenPairs(uyvy + 4 * k, bgr + 6 * k, in, outLow, outHigh);
+  }
+}
+
+}  // namespace
+
+const RowKernels kAvx512Rows = {
+    nullptr, nullptr, nullptr, nullptr, nullptr, Bgr24FixedAvx512, nullptr, nullptr,
+};
+
+}  // namespace kernel_rows
+
+#else
+
+namespace kernel_rows {
+const RowKernels kAvx512Rows = {};
+}
+
+#endif
