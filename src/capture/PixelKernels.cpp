@@ -130,7 +130,8 @@ bool ScalePacked(const RowKernels& k, const uint8_t* src, int ws, int hs,
   auto luma = TryAllocate<uint8_t>(static_cast<size_t>(wd) * hs);
   auto chroma = TryAllocate<uint8_t>(wd);
   auto filtered = TryAllocate<uint8_t>(static_cast<size_t>(wd) * (fy - 1) + 1);
-  auto ring = TryAllocate<double>(fy > 1 ? static_cast<size_t>(wd) * kRingRows : 1);
+  const int ringRows = fy == 1 ? 0 : hs < kRingRows ? hs : kRingRows;  // slot: row % kRingRows
+  auto ring = TryAllocate<double>(static_cast<size_t>(wd) * ringRows + 1);
   if (!ext || !phaseOut || !luma || !chroma || !filtered || !ring) return false;
 
   // Horizontal: source samples land on every fx-th column, each phase fills its own.
