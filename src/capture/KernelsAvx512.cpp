@@ -19,8 +19,10 @@ namespace kernel_rows {
 namespace {
 
 // Byte o of the 96 output bytes of 32 pixels: pixel o / 3, colour o % 3 (B, G, R). Per
-// 128-bit lane L the packed B and G vector holds B of pixels 8L..8L+7, then their G; the
-// packed R vector holds their R twice (bit 6 of an index picks that second table).
+// 128-bit lane L, pair j of the lane's four: the packed blue and red vector holds B of the
+// first pixel and R of the second at 16L + 2j, + 1, then B of the second and R of the
+// first at 16L + 8 + 2j, + 1; the packed green vector (bit 6 of an index picks it) holds
+// G of the pair's pixels at 16L + 2j, + 1.
 struct PlaceIndices {
   alignas(64) uint8_t bytes[128];
 };
@@ -28,9 +30,10 @@ struct PlaceIndices {
 constexpr PlaceIndices BuildPlaceIndices() {
   PlaceIndices p{};
   for (int o = 0; o < 96; ++o) {
-    const int pixel = o / 3, colour = o % 3;
-    const int at = 16 * (pixel / 8) + pixel % 8;
-    p.bytes[o] = static_cast<uint8_t>(colour == 0 ? at : colour == 1 ? at + 8 : at | 64);
+    const int pixel = o / 3, colour = o % 3, second = pixel % 2;
+    const int at = 16 * (pixel / 8) + 2 * (pixel / 2 % 4);
+    const int blue = at + 8 * second, red = at + 8 * (1 - second) + 1;
+    p.bytes[o] = static_cast<uint8_t>(colour == 0 ? blue : colour == 2 ? red : (at + second) | 64);
   }
   return p;
 }
@@ -49,8 +52,6 @@ inline void SixteenPairs(const uint8_t* uyvy, uint8_t* bgr, __mmask64 in, __mmas
   const __m512i minusOnes = _mm512_set1_epi16(-1);
   const __m512i lowWord =
       _mm512_broadcast_i32x4(_mm_setr_epi8(0, 1, 0, 1, 4, 5, 4, 5, 8, 9, 8, 9, 12, 13, 12, 13));
-  const __m512i highWord =
-      _mm512_broadcast_i32x4(_mm_setr_epi8(2, 3, 2, 3, 6, 7, 6, 7, 10, 11, 10, 11, 14, 15, 14, 15));
 
   const __m512i w = _mm512_maskz_loadu_epi8(in, uyvy);
   const __m512i y = _mm512_srli_epi16(w, 8);                                   // [Y0 Y1]
@@ -65,13 +66,15 @@ inline void SixteenPairs(const uint8_t* uyvy, uint8_t* bgr, __mmask64 in, __mmas
       _mm512_srai_epi32(_mm512_add_epi32(_mm512_madd_epi16(t, greenWhole),
                                          _mm512_madd_epi16(signedFraction, minusOnes)),
                         10);
-  const __m512i b = _mm512_add_epi16(y, _mm512_shuffle_epi8(blueRed, lowWord));
-  const __m512i r = _mm512_add_epi16(y, _mm512_shuffle_epi8(blueRed, highWord));
+  // [B R] offsets onto [Y0 Y1] and onto [Y1 Y0]: each pixel's blue and red without
+  // spreading the offsets over the pair first.
+  const __m512i blueFirstRedSecond = _mm512_add_epi16(y, blueRed);
+  const __m512i blueSecondRedFirst = _mm512_add_epi16(_mm512_rol_epi32(y, 16), blueRed);
   const __m512i g = _mm512_add_epi16(y, _mm512_shuffle_epi8(green, lowWord));
-  const __m512i bg = _mm512_packus_epi16(b, g);
-  const __m512i rr = _mm512_packus_epi16(r, r);
-  const __m512i low = _mm512_permutex2var_epi8(bg, _mm512_load_si512(kPlace.bytes), rr);
-  const __m512i high = _mm512_permutex2var_epi8(bg, _mm512_load_si512(kPlace.bytes + 64), rr);
+  const __m512i br = _mm512_packus_epi16(blueFirstRedSecond, blueSecondRedFirst);
+  const __m512i gg = _mm512_packus_epi16(g, g);
+  const __m512i low = _mm512_permutex2var_epi8(br, _mm512_load_si512(kPlace.bytes), gg);
+  const __m512i high = _mm512_permutex2var_epi8(br, _mm512_load_si512(kPlace.bytes + 64), gg);
   _mm512_mask_storeu_epi8(bgr, outLow, low);
   _mm512_mask_storeu_epi8(bgr + 64, outHigh, high);
 }
