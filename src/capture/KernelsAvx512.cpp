@@ -1,7 +1,7 @@
-// The fixed-point UYVY to BGR24 row with AVX-512 (built with -mavx512bw -mavx512vbmi):
-// sixteen pairs a step, and one two-table byte permute per output vector places the
-// three colours where the narrower builds need two shuffles and an OR per 16 bytes.
-// Masked loads and stores finish a row without a scalar tail. On Windows this file is
+// Row kernels with AVX-512 (built with -mavx512bw -mavx512vbmi, no FMA). The fixed-point
+// UYVY to BGR24 row does sixteen pairs a step, and one two-table byte permute per output
+// vector places the three colours where the narrower builds need two shuffles and an OR
+// per 16 bytes; masked loads and stores finish a row without a scalar tail. On Windows this file is
 // assembled with unaligned moves for spills, as the AVX2 one.
 #include "capture/KernelRows.h"
 
@@ -92,10 +92,51 @@ void Bgr24FixedAvx512(const uint8_t* uyvy, int pairs, uint8_t* bgr) {
   }
 }
 
+// Thirty-two columns at a time, four independent sums per phase, each adding its
+// products one after another in tap order (no fused multiply-add in this build).
+void FilterColumnsAvx512(const double* const* rows, int width, const double* taps, int phases,
+                         uint8_t* const* out) {
+  const double* r[8];
+  for (int t = 0; t < 8; ++t) r[t] = rows[t];
+  const __m512d lo = _mm512_setzero_pd(), hi = _mm512_set1_pd(255.0);
+  int i = 0;
+  for (; i + 32 <= width; i += 32) {
+    for (int ph = 0; ph < phases; ++ph) {
+      const double* w = taps + 8 * ph;
+      __m512d wt = _mm512_set1_pd(w[0]);
+      __m512d a = _mm512_mul_pd(_mm512_loadu_pd(r[0] + i), wt);
+      __m512d b = _mm512_mul_pd(_mm512_loadu_pd(r[0] + i + 8), wt);
+      __m512d c = _mm512_mul_pd(_mm512_loadu_pd(r[0] + i + 16), wt);
+      __m512d d = _mm512_mul_pd(_mm512_loadu_pd(r[0] + i + 24), wt);
+#pragma GCC unroll 7
+      for (int t = 1; t < 8; ++t) {
+        wt = _mm512_set1_pd(w[t]);
+        a = _mm512_add_pd(a, _mm512_mul_pd(_mm512_loadu_pd(r[t] + i), wt));
+        b = _mm512_add_pd(b, _mm512_mul_pd(_mm512_loadu_pd(r[t] + i + 8), wt));
+        c = _mm512_add_pd(c, _mm512_mul_pd(_mm512_loadu_pd(r[t] + i + 16), wt));
+        d = _mm512_add_pd(d, _mm512_mul_pd(_mm512_loadu_pd(r[t] + i + 24), wt));
+      }
+      // Clamped, truncated to 32-bit integers, narrowed with saturation (exact here).
+      const __m256i ab =
+          _mm256_packs_epi32(_mm512_cvttpd_epi32(_mm512_min_pd(_mm512_max_pd(a, lo), hi)),
+                             _mm512_cvttpd_epi32(_mm512_min_pd(_mm512_max_pd(b, lo), hi)));
+      const __m256i cd =
+          _mm256_packs_epi32(_mm512_cvttpd_epi32(_mm512_min_pd(_mm512_max_pd(c, lo), hi)),
+                             _mm512_cvttpd_epi32(_mm512_min_pd(_mm512_max_pd(d, lo), hi)));
+      // Packing works per 128-bit half: four bytes each of a, b, c, d from the low half,
+      // then from the high half; gather a's, then b's, c's and d's.
+      const __m256i bytes = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(ab, cd),
+                                                        _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out[ph] + i), bytes);
+    }
+  }
+  FilterColumnsScalar(rows, i, width, taps, phases, out);
+}
+
 }  // namespace
 
 const RowKernels kAvx512Rows = {
-    nullptr, nullptr, nullptr, nullptr, nullptr, Bgr24FixedAvx512, nullptr, nullptr,
+    nullptr, FilterColumnsAvx512, nullptr, nullptr, nullptr, Bgr24FixedAvx512, nullptr, nullptr,
 };
 
 }  // namespace kernel_rows
