@@ -1,8 +1,8 @@
 // Row kernels with AVX-512 (built with -mavx512bw -mavx512vbmi, no FMA). The fixed-point
 // UYVY to BGR24 row does sixteen pairs a step, and one two-table byte permute per output
 // vector places the three colours where the narrower builds need two shuffles and an OR
-// per 16 bytes; masked loads and stores finish a row without a scalar tail. On Windows this file is
-// assembled with unaligned moves for spills, as the AVX2 one.
+// per 16 bytes; masked loads and stores finish a row without a scalar tail. On Windows
+// this file is assembled with unaligned moves for spills, as the AVX2 one.
 #include "capture/KernelRows.h"
 
 #if defined(__AVX512BW__) && defined(__AVX512VBMI__)
