@@ -77,7 +77,7 @@ std::string PathBench(const char* job, KernelPath path) {
 
 void RegisterKernelBenchmarks() {
   for (KernelPath path : {KernelPath::Reference, KernelPath::Portable, KernelPath::Sse2,
-                          KernelPath::Ssse3, KernelPath::Avx2}) {
+                          KernelPath::Ssse3, KernelPath::Avx2, KernelPath::Avx512}) {
     if (!KernelPathSupported(path)) continue;
     Repeated(benchmark::RegisterBenchmark(
         PathBench("Bgr24Fixed", path).c_str(), [path](benchmark::State& state) {

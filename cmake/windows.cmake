@@ -21,16 +21,17 @@ function(lumetra_windows_binary target)
   target_compile_options(${target} PRIVATE ${LUMETRA_WARNINGS})
 endfunction()
 
-# 64-bit Windows aligns the stack to 16 bytes only, and GCC may spill 256-bit registers
-# there with aligned moves; have the assembler make every vector move unaligned.
-set_property(SOURCE ${CMAKE_SOURCE_DIR}/src/capture/KernelsAvx2.cpp APPEND PROPERTY
+# 64-bit Windows aligns the stack to 16 bytes only, and GCC may spill 256- and 512-bit
+# registers there with aligned moves; have the assembler make every vector move unaligned.
+set_property(SOURCE ${CMAKE_SOURCE_DIR}/src/capture/KernelsAvx2.cpp
+  ${CMAKE_SOURCE_DIR}/src/capture/KernelsAvx512.cpp APPEND PROPERTY
   COMPILE_OPTIONS -Wa,-muse-unaligned-vector-move)
 # 32-bit Windows promises callbacks and new threads a stack aligned to 4 bytes only; the
 # vector kernels realign their own frames (mingw's default where SSE is on, made plain).
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   set_property(SOURCE ${CMAKE_SOURCE_DIR}/src/capture/KernelsSse2.cpp
     ${CMAKE_SOURCE_DIR}/src/capture/KernelsSsse3.cpp ${CMAKE_SOURCE_DIR}/src/capture/KernelsAvx2.cpp
-    APPEND PROPERTY COMPILE_OPTIONS -mstackrealign)
+    ${CMAKE_SOURCE_DIR}/src/capture/KernelsAvx512.cpp APPEND PROPERTY COMPILE_OPTIONS -mstackrealign)
 endif()
 
 file(GLOB APP_SOURCES CONFIGURE_DEPENDS

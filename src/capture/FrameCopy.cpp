@@ -1,5 +1,5 @@
-// Frame copy routines, 32 and 64 bits a step. The video port goes on writing the surface
-// during the copy, so each word is read with a single load.
+// Frame copy routines, 32 and 64 bits a word. The video port goes on writing the surface
+// during the copy, so each byte is read with a single load, never read again.
 #include "capture/FrameCopy.h"
 
 #include <cstring>
@@ -59,18 +59,22 @@ MMX_CODE void CopyFrameMmx(const uint8_t* source, uint8_t* destination, size_t s
   for (int y = 0; y < height; ++y) {
     int i = 0;
 #if defined(__SSE2__) || defined(_M_X64)
-    // Still one load per 64-bit word, but two words to a store: the stores, not the
-    // loads, are what holds a copy of cached rows back.
-    for (; i + 4 <= steps; i += 4) {
-      const uint8_t* from = source + 8 * i;
-      uint8_t* to = destination + 8 * i;
-      const __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(from));
-      const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(from + 8));
-      const __m128i c = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(from + 16));
-      const __m128i d = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(from + 24));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm_unpacklo_epi64(a, b));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 16), _mm_unpacklo_epi64(c, d));
+    // Two words to a load and a store, eight words a step: every byte is still read once
+    // and written once, only fewer instructions carry them, which is what holds a copy of
+    // cached rows back.
+    for (; i + 8 <= steps; i += 8) {
+      const __m128i* from = reinterpret_cast<const __m128i*>(source + 8 * i);
+      __m128i* to = reinterpret_cast<__m128i*>(destination + 8 * i);
+      const __m128i a = _mm_loadu_si128(from), b = _mm_loadu_si128(from + 1);
+      const __m128i c = _mm_loadu_si128(from + 2), d = _mm_loadu_si128(from + 3);
+      _mm_storeu_si128(to, a);
+      _mm_storeu_si128(to + 1, b);
+      _mm_storeu_si128(to + 2, c);
+      _mm_storeu_si128(to + 3, d);
     }
+    for (; i + 2 <= steps; i += 2)
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + 8 * i),
+                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + 8 * i)));
 #else
     for (; i + 4 <= steps; i += 4) {
       const uint8_t* from = source + 8 * i;

@@ -10,5 +10,6 @@
 void CopyFramePlain(const uint8_t* source, uint8_t* destination, size_t skip, int width,
                     int height);
 
-// 64 bits a step, W / 4 steps a row; the same bytes as CopyFramePlain.
+// W / 4 64-bit words a row (two to a vector move where the processor has one); the same
+// bytes as CopyFramePlain.
 void CopyFrameMmx(const uint8_t* source, uint8_t* destination, size_t skip, int width, int height);

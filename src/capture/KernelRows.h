@@ -24,10 +24,14 @@ inline constexpr PackedLayout kYuy2Layout{0, 1, 3};
 // taps[t]), summed in double precision in tap order, for i < count.
 using FilterRowFn = void (*)(const double* ext, int count, const double* taps, uint8_t* out);
 
-// Vertical luma filter over eight rows: for each phase ph < phases,
-// out[ph][i] = clamp(sum over t < 8 of rows[t][i] * taps[8 * ph + t]) for i < width.
-using FilterColumnsFn = void (*)(const uint8_t* const* rows, int width, const double* taps,
+// Vertical luma filter over eight rows of samples held as doubles: for each phase
+// ph < phases, out[ph][i] = clamp(sum over t < 8 of rows[t][i] * taps[8 * ph + t]) for
+// i < width, summed in tap order.
+using FilterColumnsFn = void (*)(const double* const* rows, int width, const double* taps,
                                  int phases, uint8_t* const* out);
+
+// Bytes to doubles: out[i] = bytes[i] for i < count.
+using WidenFn = void (*)(const uint8_t* bytes, int count, double* out);
 
 // Packs a row: chroma[i] and luma[i] into bytes 2i and 2i + 1 (swapped when lumaFirst).
 using InterleaveFn = void (*)(const uint8_t* chroma, const uint8_t* luma, int width, bool lumaFirst,
@@ -49,8 +53,9 @@ using ChromaBlocksFn = void (*)(const uint8_t* uyvy, ptrdiff_t stride, int block
 // instead of repeating them. Each computes a sample exactly as its vector path does.
 void FilterRowScalar(const double* ext, int count, const double* taps, uint8_t* out);
 // Columns first..width-1 of FilterColumnsFn.
-void FilterColumnsScalar(const uint8_t* const* rows, int first, int width, const double* taps,
+void FilterColumnsScalar(const double* const* rows, int first, int width, const double* taps,
                          int phases, uint8_t* const* out);
+void WidenScalar(const uint8_t* bytes, int count, double* out);
 void InterleaveScalar(const uint8_t* chroma, const uint8_t* luma, int width, bool lumaFirst,
                       uint8_t* packed);
 void Bgr24FixedScalar(const uint8_t* uyvy, int pairs, uint8_t* bgr);
@@ -60,6 +65,7 @@ void ChromaBlocksScalar(const uint8_t* uyvy, ptrdiff_t stride, int blocks, uint8
 struct RowKernels {
   FilterRowFn FilterRow;
   FilterColumnsFn FilterColumns;
+  WidenFn Widen;
   InterleaveFn Interleave;
   Bgr24RowFn Bgr24Float;
   Bgr24RowFn Bgr24Fixed;
@@ -72,16 +78,18 @@ extern const RowKernels kPortableRows;
 extern const RowKernels kSse2Rows;
 extern const RowKernels kSsse3Rows;
 extern const RowKernels kAvx2Rows;
+extern const RowKernels kAvx512Rows;
 
 // Fixed-point converter in vector form. Each chroma table entry is the truncated product
 // c * (x - 128) * 1024; with t = x - 128 the pieces below reproduce the tables exactly
-// (checked against them at compile time in PixelKernels.cpp):
-//   UToBlue >> 10 = t + ((2t * kBlueHigh) >> 16)
-//   VToRed >> 10  = t + ((t * kRedHigh) >> 16)
+// (checked against them at compile time in PixelTables.cpp):
+//   UToBlue >> 10 = ((t << kScaledShift) * kBlueScaled) >> 16
+//   VToRed >> 10  = ((t << kScaledShift) * kRedScaled) >> 16
 //   UToGreen = 352 t + sign(t) * ((|t| * kUGreenFraction) >> 16)
 //   VToGreen = 731 t + sign(t) * ((|t| * kVGreenFraction) >> 16)
-inline constexpr int kBlueHigh = 25298;
-inline constexpr int kRedHigh = 26346;
+inline constexpr int kScaledShift = 3;
+inline constexpr int kBlueScaled = 14516;
+inline constexpr int kRedScaled = 11485;
 inline constexpr int kUGreenWhole = 352;
 inline constexpr int kVGreenWhole = 731;
 inline constexpr int kUGreenFraction = 26163;

@@ -36,27 +36,66 @@ void FilterRowAvx2(const double* ext, int count, const double* taps, uint8_t* ou
   FilterRowScalar(ext + i, count - i, taps, out + i);
 }
 
-__m256d LoadFourSamples(const uint8_t* p) {
-  int32_t raw;
-  std::memcpy(&raw, p, 4);
-  return _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(_mm_cvtsi32_si128(raw)));
+// Sixteen clamped doubles (four vectors) to sixteen bytes.
+void StoreSixteenBytes(__m256d a, __m256d b, __m256d c, __m256d d, uint8_t* out) {
+  const __m256d lo = _mm256_setzero_pd(), hi = _mm256_set1_pd(255.0);
+  const __m128i va = _mm256_cvttpd_epi32(_mm256_min_pd(_mm256_max_pd(a, lo), hi));
+  const __m128i vb = _mm256_cvttpd_epi32(_mm256_min_pd(_mm256_max_pd(b, lo), hi));
+  const __m128i vc = _mm256_cvttpd_epi32(_mm256_min_pd(_mm256_max_pd(c, lo), hi));
+  const __m128i vd = _mm256_cvttpd_epi32(_mm256_min_pd(_mm256_max_pd(d, lo), hi));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                   _mm_packus_epi16(_mm_packs_epi32(va, vb), _mm_packs_epi32(vc, vd)));
 }
 
-void FilterColumnsAvx2(const uint8_t* const* rows, int width, const double* taps, int phases,
+// Sixteen columns at a time: four independent sums per phase keep the adders busy while
+// each sum still adds its products one after another in tap order.
+void FilterColumnsAvx2(const double* const* rows, int width, const double* taps, int phases,
                        uint8_t* const* out) {
+  const double* r[8];
+  for (int t = 0; t < 8; ++t) r[t] = rows[t];
   int i = 0;
-  for (; i + 4 <= width; i += 4) {
-    __m256d x[8];
-    for (int t = 0; t < 8; ++t) x[t] = LoadFourSamples(rows[t] + i);
+  for (; i + 16 <= width; i += 16) {
     for (int ph = 0; ph < phases; ++ph) {
       const double* w = taps + 8 * ph;
-      __m256d sum = _mm256_mul_pd(x[0], _mm256_broadcast_sd(w));
+      __m256d wt = _mm256_broadcast_sd(w);
+      __m256d a = _mm256_mul_pd(_mm256_loadu_pd(r[0] + i), wt);
+      __m256d b = _mm256_mul_pd(_mm256_loadu_pd(r[0] + i + 4), wt);
+      __m256d c = _mm256_mul_pd(_mm256_loadu_pd(r[0] + i + 8), wt);
+      __m256d d = _mm256_mul_pd(_mm256_loadu_pd(r[0] + i + 12), wt);
+#pragma GCC unroll 7
+      for (int t = 1; t < 8; ++t) {
+        wt = _mm256_broadcast_sd(w + t);
+        a = _mm256_add_pd(a, _mm256_mul_pd(_mm256_loadu_pd(r[t] + i), wt));
+        b = _mm256_add_pd(b, _mm256_mul_pd(_mm256_loadu_pd(r[t] + i + 4), wt));
+        c = _mm256_add_pd(c, _mm256_mul_pd(_mm256_loadu_pd(r[t] + i + 8), wt));
+        d = _mm256_add_pd(d, _mm256_mul_pd(_mm256_loadu_pd(r[t] + i + 12), wt));
+      }
+      StoreSixteenBytes(a, b, c, d, out[ph] + i);
+    }
+  }
+  for (; i + 4 <= width; i += 4) {
+    for (int ph = 0; ph < phases; ++ph) {
+      const double* w = taps + 8 * ph;
+      __m256d sum = _mm256_mul_pd(_mm256_loadu_pd(r[0] + i), _mm256_broadcast_sd(w));
+#pragma GCC unroll 7
       for (int t = 1; t < 8; ++t)
-        sum = _mm256_add_pd(sum, _mm256_mul_pd(x[t], _mm256_broadcast_sd(w + t)));
+        sum = _mm256_add_pd(sum,
+                            _mm256_mul_pd(_mm256_loadu_pd(r[t] + i), _mm256_broadcast_sd(w + t)));
       StoreFourBytes(sum, out[ph] + i);
     }
   }
   FilterColumnsScalar(rows, i, width, taps, phases, out);
+}
+
+void WidenAvx2(const uint8_t* bytes, int count, double* out) {
+  int i = 0;
+  for (; i + 8 <= count; i += 8) {
+    const __m256i wide =
+        _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes + i)));
+    _mm256_storeu_pd(out + i, _mm256_cvtepi32_pd(_mm256_castsi256_si128(wide)));
+    _mm256_storeu_pd(out + i + 4, _mm256_cvtepi32_pd(_mm256_extracti128_si256(wide, 1)));
+  }
+  WidenScalar(bytes + i, count - i, out + i);
 }
 
 void InterleaveAvx2(const uint8_t* chroma, const uint8_t* luma, int width, bool lumaFirst,
@@ -134,8 +173,7 @@ void Bgr24FloatAvx2(const uint8_t* uyvy, int pairs, uint8_t* bgr) {
 void Bgr24FixedAvx2(const uint8_t* uyvy, int pairs, uint8_t* bgr) {
   const __m256i chromaBytes = _mm256_set1_epi32(0x00FF00FF);
   const __m256i k128 = _mm256_set1_epi16(128);
-  const __m256i doubleU = _mm256_set1_epi32(Lanes16(2, 1));
-  const __m256i highParts = _mm256_set1_epi32(Lanes16(kBlueHigh, kRedHigh));
+  const __m256i scaledHigh = _mm256_set1_epi32(Lanes16(kBlueScaled, kRedScaled));
   const __m256i greenWhole = _mm256_set1_epi32(Lanes16(-kUGreenWhole, -kVGreenWhole));
   const __m256i greenFraction = _mm256_set1_epi32(Lanes16(kUGreenFraction, kVGreenFraction));
   const __m256i minusOnes = _mm256_set1_epi16(-1);
@@ -159,8 +197,7 @@ void Bgr24FixedAvx2(const uint8_t* uyvy, int pairs, uint8_t* bgr) {
     const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(uyvy + 4 * k));
     const __m256i y = _mm256_srli_epi16(w, 8);
     const __m256i t = _mm256_sub_epi16(_mm256_and_si256(w, chromaBytes), k128);
-    const __m256i blueRed =
-        _mm256_add_epi16(t, _mm256_mulhi_epi16(_mm256_mullo_epi16(t, doubleU), highParts));
+    const __m256i blueRed = _mm256_mulhi_epi16(_mm256_slli_epi16(t, kScaledShift), scaledHigh);
     const __m256i fraction =
         _mm256_sign_epi16(_mm256_mulhi_epu16(_mm256_abs_epi16(t), greenFraction), t);
     const __m256i green = _mm256_srai_epi32(
@@ -234,8 +271,8 @@ void ChromaBlocksAvx2(const uint8_t* uyvy, ptrdiff_t stride, int blocks, uint8_t
 }  // namespace
 
 const RowKernels kAvx2Rows = {
-    FilterRowAvx2,  FilterColumnsAvx2, InterleaveAvx2,   Bgr24FloatAvx2,
-    Bgr24FixedAvx2, LumaRowAvx2,       ChromaBlocksAvx2,
+    FilterRowAvx2,  FilterColumnsAvx2, WidenAvx2,   InterleaveAvx2,
+    Bgr24FloatAvx2, Bgr24FixedAvx2,    LumaRowAvx2, ChromaBlocksAvx2,
 };
 
 }  // namespace kernel_rows

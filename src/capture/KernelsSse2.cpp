@@ -38,33 +38,47 @@ void FilterRowSse2(const double* ext, int count, const double* taps, uint8_t* ou
   FilterRowScalar(ext + i, count - i, taps, out + i);
 }
 
-void FilterColumnsSse2(const uint8_t* const* rows, int width, const double* taps, int phases,
+// Eight columns at a time: four independent sums per phase keep the adders busy while
+// each sum still adds its products one after another in tap order.
+void FilterColumnsSse2(const double* const* rows, int width, const double* taps, int phases,
                        uint8_t* const* out) {
-  const __m128i zero = _mm_setzero_si128();
+  const double* r[8];
+  for (int t = 0; t < 8; ++t) r[t] = rows[t];
   int i = 0;
-  for (; i + 4 <= width; i += 4) {
-    __m128d lo[8], hi[8];
-    for (int t = 0; t < 8; ++t) {
-      int32_t raw;
-      std::memcpy(&raw, rows[t] + i, 4);
-      __m128i v = _mm_unpacklo_epi8(_mm_cvtsi32_si128(raw), zero);
-      v = _mm_unpacklo_epi16(v, zero);
-      lo[t] = _mm_cvtepi32_pd(v);
-      hi[t] = _mm_cvtepi32_pd(_mm_srli_si128(v, 8));
-    }
+  for (; i + 8 <= width; i += 8) {
     for (int ph = 0; ph < phases; ++ph) {
       const double* w = taps + 8 * ph;
       __m128d wt = _mm_set1_pd(w[0]);
-      __m128d a = _mm_mul_pd(lo[0], wt), b = _mm_mul_pd(hi[0], wt);
+      __m128d a = _mm_mul_pd(_mm_loadu_pd(r[0] + i), wt);
+      __m128d b = _mm_mul_pd(_mm_loadu_pd(r[0] + i + 2), wt);
+      __m128d c = _mm_mul_pd(_mm_loadu_pd(r[0] + i + 4), wt);
+      __m128d d = _mm_mul_pd(_mm_loadu_pd(r[0] + i + 6), wt);
+#pragma GCC unroll 7
       for (int t = 1; t < 8; ++t) {
         wt = _mm_set1_pd(w[t]);
-        a = _mm_add_pd(a, _mm_mul_pd(lo[t], wt));
-        b = _mm_add_pd(b, _mm_mul_pd(hi[t], wt));
+        a = _mm_add_pd(a, _mm_mul_pd(_mm_loadu_pd(r[t] + i), wt));
+        b = _mm_add_pd(b, _mm_mul_pd(_mm_loadu_pd(r[t] + i + 2), wt));
+        c = _mm_add_pd(c, _mm_mul_pd(_mm_loadu_pd(r[t] + i + 4), wt));
+        d = _mm_add_pd(d, _mm_mul_pd(_mm_loadu_pd(r[t] + i + 6), wt));
       }
       StoreFourBytes(a, b, out[ph] + i);
+      StoreFourBytes(c, d, out[ph] + i + 4);
     }
   }
   FilterColumnsScalar(rows, i, width, taps, phases, out);
+}
+
+void WidenSse2(const uint8_t* bytes, int count, double* out) {
+  const __m128i zero = _mm_setzero_si128();
+  int i = 0;
+  for (; i + 4 <= count; i += 4) {
+    int32_t raw;
+    std::memcpy(&raw, bytes + i, 4);
+    const __m128i wide = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(raw), zero), zero);
+    _mm_storeu_pd(out + i, _mm_cvtepi32_pd(wide));
+    _mm_storeu_pd(out + i + 2, _mm_cvtepi32_pd(_mm_srli_si128(wide, 8)));
+  }
+  WidenScalar(bytes + i, count - i, out + i);
 }
 
 void InterleaveSse2(const uint8_t* chroma, const uint8_t* luma, int width, bool lumaFirst,
@@ -183,8 +197,8 @@ void ChromaBlocksSse2(const uint8_t* uyvy, ptrdiff_t stride, int blocks, uint8_t
 }  // namespace
 
 const RowKernels kSse2Rows = {
-    FilterRowSse2, FilterColumnsSse2, InterleaveSse2,   Bgr24FloatSse2,
-    nullptr,       LumaRowSse2,       ChromaBlocksSse2,
+    FilterRowSse2,  FilterColumnsSse2, WidenSse2,   InterleaveSse2,
+    Bgr24FloatSse2, nullptr,           LumaRowSse2, ChromaBlocksSse2,
 };
 
 }  // namespace kernel_rows

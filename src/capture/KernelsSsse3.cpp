@@ -11,8 +11,7 @@ namespace {
 void Bgr24FixedSsse3(const uint8_t* uyvy, int pairs, uint8_t* bgr) {
   const __m128i chromaBytes = _mm_set1_epi32(0x00FF00FF);
   const __m128i k128 = _mm_set1_epi16(128);
-  const __m128i doubleU = _mm_set1_epi32(Lanes16(2, 1));
-  const __m128i highParts = _mm_set1_epi32(Lanes16(kBlueHigh, kRedHigh));
+  const __m128i scaledHigh = _mm_set1_epi32(Lanes16(kBlueScaled, kRedScaled));
   const __m128i greenWhole = _mm_set1_epi32(Lanes16(-kUGreenWhole, -kVGreenWhole));
   const __m128i greenFraction = _mm_set1_epi32(Lanes16(kUGreenFraction, kVGreenFraction));
   const __m128i minusOnes = _mm_set1_epi16(-1);
@@ -30,8 +29,7 @@ void Bgr24FixedSsse3(const uint8_t* uyvy, int pairs, uint8_t* bgr) {
     const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(uyvy + 4 * k));
     const __m128i y = _mm_srli_epi16(w, 8);                                // [Y0 Y1]
     const __m128i t = _mm_sub_epi16(_mm_and_si128(w, chromaBytes), k128);  // [U-128 V-128]
-    const __m128i blueRed =
-        _mm_add_epi16(t, _mm_mulhi_epi16(_mm_mullo_epi16(t, doubleU), highParts));
+    const __m128i blueRed = _mm_mulhi_epi16(_mm_slli_epi16(t, kScaledShift), scaledHigh);
     const __m128i fraction = _mm_sign_epi16(_mm_mulhi_epu16(_mm_abs_epi16(t), greenFraction), t);
     const __m128i green = _mm_srai_epi32(
         _mm_add_epi32(_mm_madd_epi16(t, greenWhole), _mm_madd_epi16(fraction, minusOnes)), 10);
@@ -52,7 +50,7 @@ void Bgr24FixedSsse3(const uint8_t* uyvy, int pairs, uint8_t* bgr) {
 }  // namespace
 
 const RowKernels kSsse3Rows = {
-    nullptr, nullptr, nullptr, nullptr, Bgr24FixedSsse3, nullptr, nullptr,
+    nullptr, nullptr, nullptr, nullptr, nullptr, Bgr24FixedSsse3, nullptr, nullptr,
 };
 
 }  // namespace kernel_rows

@@ -24,7 +24,7 @@ uint8_t ClampSum(double sum) {
   return static_cast<uint8_t>(sum);
 }
 
-void FilterColumnsPortable(const uint8_t* const* rows, int width, const double* taps, int phases,
+void FilterColumnsPortable(const double* const* rows, int width, const double* taps, int phases,
                            uint8_t* const* out) {
   FilterColumnsScalar(rows, 0, width, taps, phases, out);
 }
@@ -43,7 +43,7 @@ void FilterRowScalar(const double* ext, int count, const double* taps, uint8_t* 
   }
 }
 
-void FilterColumnsScalar(const uint8_t* const* rows, int first, int width, const double* taps,
+void FilterColumnsScalar(const double* const* rows, int first, int width, const double* taps,
                          int phases, uint8_t* const* out) {
   for (int ph = 0; ph < phases; ++ph) {
     for (int i = first; i < width; ++i) {
@@ -52,6 +52,10 @@ void FilterColumnsScalar(const uint8_t* const* rows, int first, int width, const
       out[ph][i] = ClampSum(sum);
     }
   }
+}
+
+void WidenScalar(const uint8_t* bytes, int count, double* out) {
+  for (int i = 0; i < count; ++i) out[i] = bytes[i];
 }
 
 void InterleaveScalar(const uint8_t* chroma, const uint8_t* luma, int width, bool lumaFirst,
@@ -86,8 +90,8 @@ void ChromaBlocksScalar(const uint8_t* uyvy, ptrdiff_t stride, int blocks, uint8
 }
 
 const RowKernels kPortableRows = {
-    FilterRowScalar,  FilterColumnsPortable, InterleaveScalar,   Bgr24FloatPortable,
-    Bgr24FixedScalar, LumaRowScalar,         ChromaBlocksScalar,
+    FilterRowScalar,    FilterColumnsPortable, WidenScalar,   InterleaveScalar,
+    Bgr24FloatPortable, Bgr24FixedScalar,      LumaRowScalar, ChromaBlocksScalar,
 };
 
 }  // namespace kernel_rows
@@ -98,6 +102,7 @@ using kernel_rows::PackedLayout;
 using kernel_rows::RowKernels;
 
 constexpr int kMaxFactor = kKernelFactors - 1;
+constexpr int kRingRows = 16;
 
 template <typename T>
 std::unique_ptr<T[]> TryAllocate(size_t count) {
@@ -125,15 +130,18 @@ bool ScalePacked(const RowKernels& k, const uint8_t* src, int ws, int hs,
   auto luma = TryAllocate<uint8_t>(static_cast<size_t>(wd) * hs);
   auto chroma = TryAllocate<uint8_t>(wd);
   auto filtered = TryAllocate<uint8_t>(static_cast<size_t>(wd) * (fy - 1) + 1);
-  auto rows = TryAllocate<const uint8_t*>(hs + 7);
-  if (!ext || !phaseOut || !luma || !chroma || !filtered || !rows) return false;
+  const int ringRows = fy == 1 ? 0 : hs < kRingRows ? hs : kRingRows;  // slot: row % kRingRows
+  auto ring = TryAllocate<double>(static_cast<size_t>(wd) * ringRows + 1);
+  if (!ext || !phaseOut || !luma || !chroma || !filtered || !ring) return false;
 
   // Horizontal: source samples land on every fx-th column, each phase fills its own.
   double taps[8 * kMaxFactor];
   for (int y = 0; y < hs; ++y) {
     const uint8_t* in = src + static_cast<size_t>(y) * ws * 2 + layout.Y;
     uint8_t* out = luma.get() + static_cast<size_t>(y) * wd;
-    for (int x = -3; x < ws + 4; ++x) ext[x + 3] = in[2 * MirrorIndex(x, ws)];
+    for (int x = -3; x < 0; ++x) ext[x + 3] = in[2 * MirrorIndex(x, ws)];
+    for (int x = 0; x < ws; ++x) ext[x + 3] = in[2 * x];
+    for (int x = ws; x < ws + 4; ++x) ext[x + 3] = in[2 * MirrorIndex(x, ws)];
     for (int x = 0; x < ws; ++x) out[x * fx] = in[2 * x];
     for (int r = 1; r < fx; ++r) {
       PhaseTaps(fx, r, taps);
@@ -143,14 +151,32 @@ bool ScalePacked(const RowKernels& k, const uint8_t* src, int ws, int hs,
   }
 
   // Vertical: each source row and the fy - 1 rows after it, which share its eight taps.
-  for (int y = -3; y < hs + 4; ++y)
-    rows[y + 3] = luma.get() + static_cast<size_t>(MirrorIndex(y, hs)) * wd;
+  // The filter reads its rows as doubles, each luma row converted once into a ring: the
+  // eight rows a source row needs (mirrored at the ends) lie within nine consecutive ones,
+  // so sixteen slots never evict a row still in use.
+  const uint8_t* const lumaBase = luma.get();
+  auto lumaRow = [&](int y) { return lumaBase + static_cast<size_t>(MirrorIndex(y, hs)) * wd; };
+  int ringRow[kRingRows];
+  for (int& r : ringRow) r = -1;
+  auto doubleRow = [&](int y) {
+    const int r = MirrorIndex(y, hs);
+    double* slot = ring.get() + static_cast<size_t>(r % kRingRows) * wd;
+    if (ringRow[r % kRingRows] != r) {
+      k.Widen(lumaBase + static_cast<size_t>(r) * wd, wd, slot);
+      ringRow[r % kRingRows] = r;
+    }
+    return slot;
+  };
   for (int r = 1; r < fy; ++r) PhaseTaps(fy, r, taps + 8 * (r - 1));
   uint8_t* phaseRows[kMaxFactor];
   for (int r = 1; r < fy; ++r) phaseRows[r - 1] = filtered.get() + static_cast<size_t>(r - 1) * wd;
   const bool lumaFirst = layout.Y == 0;
   for (int y = 0; y < hs; ++y) {
-    if (fy > 1) k.FilterColumns(rows.get() + y, wd, taps, fy - 1, phaseRows);
+    if (fy > 1) {
+      const double* window[8];
+      for (int t = 0; t < 8; ++t) window[t] = doubleRow(y - 3 + t);
+      k.FilterColumns(window, wd, taps, fy - 1, phaseRows);
+    }
     const uint8_t* in = src + static_cast<size_t>(y) * ws * 2;
     for (int m = 0; m < ws / 2; ++m) {
       // Saturating: the lift must not wrap the strongest chroma round to the weakest.
@@ -160,8 +186,8 @@ bool ScalePacked(const RowKernels& k, const uint8_t* src, int ws, int hs,
       for (int q = m * fx; q < m * fx + fx; ++q) std::memcpy(chroma.get() + 2 * q, pair, 2);
     }
     for (int r = 0; r < fy; ++r) {
-      const uint8_t* lumaRow = r == 0 ? rows[y + 3] : phaseRows[r - 1];
-      k.Interleave(chroma.get(), lumaRow, wd, lumaFirst,
+      const uint8_t* row = r == 0 ? lumaRow(y) : phaseRows[r - 1];
+      k.Interleave(chroma.get(), row, wd, lumaFirst,
                    dst + static_cast<size_t>(y * fy + r) * wd * 2);
     }
   }
@@ -192,6 +218,7 @@ RowKernels Over(const RowKernels& top, const RowKernels& below) {
   RowKernels k = below;
   if (top.FilterRow) k.FilterRow = top.FilterRow;
   if (top.FilterColumns) k.FilterColumns = top.FilterColumns;
+  if (top.Widen) k.Widen = top.Widen;
   if (top.Interleave) k.Interleave = top.Interleave;
   if (top.Bgr24Float) k.Bgr24Float = top.Bgr24Float;
   if (top.Bgr24Fixed) k.Bgr24Fixed = top.Bgr24Fixed;
@@ -204,6 +231,7 @@ const RowKernels& RowsFor(KernelPath path) {
   static const RowKernels sse2 = Over(kernel_rows::kSse2Rows, kernel_rows::kPortableRows);
   static const RowKernels ssse3 = Over(kernel_rows::kSsse3Rows, sse2);
   static const RowKernels avx2 = Over(kernel_rows::kAvx2Rows, ssse3);
+  static const RowKernels avx512 = Over(kernel_rows::kAvx512Rows, avx2);
   switch (path) {
     case KernelPath::Sse2:
       return sse2;
@@ -211,6 +239,8 @@ const RowKernels& RowsFor(KernelPath path) {
       return ssse3;
     case KernelPath::Avx2:
       return avx2;
+    case KernelPath::Avx512:
+      return avx512;
     default:
       return kernel_rows::kPortableRows;
   }
@@ -226,6 +256,10 @@ bool ProcessorRuns(KernelPath path) {
       return __builtin_cpu_supports("ssse3");
     case KernelPath::Avx2:
       return __builtin_cpu_supports("avx2");
+    case KernelPath::Avx512:
+      // The set below it comes with it: this one fills only what it speeds up.
+      return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512bw") &&
+             __builtin_cpu_supports("avx512vbmi");
     default:
       return true;
   }
@@ -242,8 +276,8 @@ bool ScaleGeometryUsable(int ws, int hs, int wd, int hd) {
 }
 
 bool KernelSetBuilt(const RowKernels& k) {
-  return k.FilterRow || k.FilterColumns || k.Interleave || k.Bgr24Float || k.Bgr24Fixed ||
-         k.LumaRow || k.ChromaBlocks;
+  return k.FilterRow || k.FilterColumns || k.Widen || k.Interleave || k.Bgr24Float ||
+         k.Bgr24Fixed || k.LumaRow || k.ChromaBlocks;
 }
 
 }  // namespace
@@ -260,6 +294,8 @@ const char* KernelPathName(KernelPath path) {
       return "SSSE3";
     case KernelPath::Avx2:
       return "AVX2";
+    case KernelPath::Avx512:
+      return "AVX512";
   }
   return "?";
 }
@@ -279,6 +315,9 @@ bool KernelPathSupported(KernelPath path) {
     case KernelPath::Avx2:
       own = &kernel_rows::kAvx2Rows;
       break;
+    case KernelPath::Avx512:
+      own = &kernel_rows::kAvx512Rows;
+      break;
   }
   // A set left empty means this build has no code for those instructions.
   return own && KernelSetBuilt(*own) && ProcessorRuns(path);
@@ -286,7 +325,7 @@ bool KernelPathSupported(KernelPath path) {
 
 KernelPath BestKernelPath() {
   static const KernelPath best = [] {
-    for (KernelPath p : {KernelPath::Avx2, KernelPath::Ssse3, KernelPath::Sse2})
+    for (KernelPath p : {KernelPath::Avx512, KernelPath::Avx2, KernelPath::Ssse3, KernelPath::Sse2})
       if (KernelPathSupported(p)) return p;
     return KernelPath::Portable;
   }();

@@ -52,7 +52,7 @@ bool UyvyToYvu9(const uint8_t* uyvy, int width, int height, uint8_t* yvu9);
 // The implementations side by side, for tests and benchmarks. Reference is the literal
 // definition; Portable runs the production drivers on plain C++ rows; the others add
 // the processor's vector instructions.
-enum class KernelPath { Reference, Portable, Sse2, Ssse3, Avx2 };
+enum class KernelPath { Reference, Portable, Sse2, Ssse3, Avx2, Avx512 };
 
 const char* KernelPathName(KernelPath path);
 bool KernelPathSupported(KernelPath path);

@@ -90,8 +90,13 @@ constexpr bool VectorChromaMatchesTables() {
     const int t = x - 128;
     const int magnitude = t < 0 ? -t : t;
     const int sign = t < 0 ? -1 : 1;
-    if ((kUToBlue[x] >> 10) != t + ((2 * t * kBlueHigh) >> 16)) return false;
-    if ((kVToRed[x] >> 10) != t + ((t * kRedHigh) >> 16)) return false;
+    if ((kUToBlue[x] >> 10) != (t * (1 << kScaledShift) * kBlueScaled) >> 16) return false;
+    if ((kVToRed[x] >> 10) != (t * (1 << kScaledShift) * kRedScaled) >> 16) return false;
+    // The same fractions as floors of signed products, one up for negative t.
+    if (sign * ((magnitude * kUGreenFraction) >> 16) != ((t * kUGreenFraction) >> 16) + (t < 0))
+      return false;
+    if (sign * ((magnitude * kVGreenFraction) >> 16) != ((t * kVGreenFraction) >> 16) + (t < 0))
+      return false;
     if (kUToGreen[x] != kUGreenWhole * t + sign * ((magnitude * kUGreenFraction) >> 16))
       return false;
     if (kVToGreen[x] != kVGreenWhole * t + sign * ((magnitude * kVGreenFraction) >> 16))

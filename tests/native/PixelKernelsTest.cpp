@@ -67,7 +67,8 @@ Bytes SwapPackedOrder(Bytes b) {
 }
 
 std::vector<KernelPath> FasterPaths() {
-  return {KernelPath::Portable, KernelPath::Sse2, KernelPath::Ssse3, KernelPath::Avx2};
+  return {KernelPath::Portable, KernelPath::Sse2, KernelPath::Ssse3, KernelPath::Avx2,
+          KernelPath::Avx512};
 }
 
 // Places `data` `offset` bytes into a sentinel-filled buffer with a sentinel tail, so
@@ -626,8 +627,9 @@ std::vector<std::array<uint8_t, 8>> KnifeEdgeSamples(int f, int r, int count, ui
 TEST_P(KernelPathTest, ScaleTruncatesKnifeEdgeSumsAsTheDefinition) {
   for (int f = 2; f <= 5; ++f) {
     for (int r = 1; r < f; ++r) {
-      // Horizontally: each row holds one set as samples 0..7; phase r after sample 3.
-      const int rows = 24;
+      // Horizontally: each row holds one set as samples 0..7; phase r after sample 3. Forty
+      // sets make the vertical pass as wide as the widest vector loop and then some.
+      const int rows = 40;
       const auto sets = KnifeEdgeSamples(f, r, rows, 1000 * f + r);
       Bytes across(8 * rows * 2, 128), down(rows * 8 * 2, 128);
       for (int i = 0; i < rows; ++i)
