@@ -4,7 +4,7 @@
 
 #include "resource.h"
 #include "win32/Program.h"
-#include "win32/ViewState.h"
+#include "ui/ViewState.h"
 
 INT_PTR CALLBACK AboutBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   switch (message) {

@@ -9,7 +9,7 @@
 #include "hw/Tuner.h"
 #include "resource.h"
 #include "win32/Program.h"
-#include "win32/ViewState.h"
+#include "ui/ViewState.h"
 
 ChannelSettingState ChannelSetting;
 

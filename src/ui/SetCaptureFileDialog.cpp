@@ -17,7 +17,7 @@
 #include "ui/FilePickers.h"
 #include "win32/MessageBox.h"
 #include "win32/Program.h"
-#include "win32/ViewState.h"
+#include "ui/ViewState.h"
 
 namespace {
 

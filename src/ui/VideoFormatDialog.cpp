@@ -10,7 +10,7 @@
 #include "hw/SourceControl.h"
 #include "shared/VideoStandards.h"
 #include "win32/Program.h"
-#include "win32/ViewState.h"
+#include "ui/ViewState.h"
 
 namespace {
 

@@ -16,8 +16,7 @@
 #include "ui/TunerPanel.h"
 #include "win32/MessageBox.h"
 #include "win32/Program.h"
-#include "win32/ViewState.h"
-#include "win32/WindowMessages.h"
+#include "ui/ViewState.h"
 
 VideoSourceDialogState VideoSourceDialog;
 

@@ -18,7 +18,7 @@
 #include "ui/ChannelSettingDialog.h"
 #include "ui/TunerPanel.h"
 #include "win32/Recorders.h"
-#include "win32/ViewState.h"
+#include "ui/ViewState.h"
 
 namespace {
 

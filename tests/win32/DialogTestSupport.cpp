@@ -6,7 +6,7 @@
 #include "resource.h"
 #include "ui/MainPanel.h"
 #include "win32/Recorders.h"
-#include "win32/ViewState.h"
+#include "ui/ViewState.h"
 #include "sim/SimBoard.h"
 
 void RunWithPanel(const std::function<void(SimBoard&)>& body, const SimScenario& scenario) {

@@ -12,7 +12,7 @@
 #include "shared/Settings.h"
 #include "win32/DisplayChainFixture.h"
 #include "win32/Recorders.h"
-#include "win32/ViewState.h"
+#include "ui/ViewState.h"
 
 namespace display_test {
 namespace {

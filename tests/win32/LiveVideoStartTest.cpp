@@ -13,7 +13,7 @@
 #include "shared/Settings.h"
 #include "win32/DisplayChainFixture.h"
 #include "win32/Recorders.h"
-#include "win32/ViewState.h"
+#include "ui/ViewState.h"
 
 namespace display_test {
 namespace {

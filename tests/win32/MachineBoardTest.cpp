@@ -16,7 +16,7 @@
 #include "display/win32/SystemDirectDraw.h"
 #include "hw/win32/MachinePortIo.h"
 #include "win32/Recorders.h"
-#include "win32/ViewState.h"
+#include "ui/ViewState.h"
 
 namespace {
 

@@ -10,8 +10,7 @@
 #include "ui/MainPanel.h"
 #include "ui/TunerPanel.h"
 #include "win32/Recorders.h"
-#include "win32/ViewState.h"
-#include "win32/WindowMessages.h"
+#include "ui/ViewState.h"
 
 namespace {
 

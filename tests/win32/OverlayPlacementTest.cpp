@@ -17,7 +17,7 @@
 #include "sim/SimClock.h"
 #include "win32/DisplayChainFixture.h"
 #include "win32/Recorders.h"
-#include "win32/ViewState.h"
+#include "ui/ViewState.h"
 
 namespace display_test {
 namespace {

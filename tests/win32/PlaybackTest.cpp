@@ -30,8 +30,7 @@
 #include "ui/MainPanel.h"
 #include "win32/ModalDriver.h"
 #include "win32/Recorders.h"
-#include "win32/ViewState.h"
-#include "win32/WindowMessages.h"
+#include "ui/ViewState.h"
 
 namespace {
 

@@ -22,7 +22,7 @@
 #include "win32/MessageBox.h"
 #include "win32/ModalLoops.h"
 #include "win32/Program.h"
-#include "win32/ViewState.h"
+#include "ui/ViewState.h"
 
 namespace {
 

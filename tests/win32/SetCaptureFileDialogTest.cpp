@@ -18,7 +18,7 @@
 #include "shared/VideoStandards.h"
 #include "ui/MainPanel.h"
 #include "win32/Recorders.h"
-#include "win32/ViewState.h"
+#include "ui/ViewState.h"
 
 namespace {
 

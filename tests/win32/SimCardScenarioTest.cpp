@@ -13,7 +13,7 @@
 #include "sim/win32/OverlayScanout.h"
 #include "sim/win32/SimulatedBoard.h"
 #include "win32/Recorders.h"
-#include "win32/ViewState.h"
+#include "ui/ViewState.h"
 
 namespace {
 

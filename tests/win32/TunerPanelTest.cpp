@@ -20,8 +20,7 @@
 #include "ui/SkinPanel.h"
 #include "ui/TunerPanel.h"
 #include "win32/Recorders.h"
-#include "win32/ViewState.h"
-#include "win32/WindowMessages.h"
+#include "ui/ViewState.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "ui/TunerPanel.h"
 #include "ui/VideoSourceDialog.h"
 #include "win32/Recorders.h"
-#include "win32/ViewState.h"
+#include "ui/ViewState.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include "resource.h"
 #include "shared/Settings.h"
 #include "win32/Recorders.h"
-#include "win32/ViewState.h"
-#include "win32/WindowMessages.h"
+#include "ui/ViewState.h"
+#include "ui/MainPanel.h"
 
 namespace {
 
