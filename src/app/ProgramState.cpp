@@ -16,9 +16,9 @@
 #include "ui/MainPanel.h"
 #include "ui/TunerPanel.h"
 #include "ui/VideoSourceDialog.h"
+#include "ui/ViewState.h"
 #include "win32/ModalLoops.h"
 #include "win32/Program.h"
-#include "ui/ViewState.h"
 
 // The board driver's state is not here: it belongs to whoever installed the driver (the
 // entry point, or a test), like the simulated board itself.

@@ -14,9 +14,9 @@
 #include "shared/Settings.h"
 #include "shared/VideoStandards.h"
 #include "ui/TunerPanel.h"
+#include "ui/ViewState.h"
 #include "win32/MessageBox.h"
 #include "win32/Program.h"
-#include "ui/ViewState.h"
 
 VideoSourceDialogState VideoSourceDialog;
 

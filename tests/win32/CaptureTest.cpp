@@ -36,11 +36,11 @@
 #include "resource.h"
 #include "shared/Settings.h"
 #include "sim/win32/SimBoardDriver.h"
-#include "win32/ImportPatch.h"
-#include "win32/Recorders.h"
-#include "ui/ViewState.h"
 #include "ui/CaptureDialogs.h"
 #include "ui/MainPanel.h"
+#include "ui/ViewState.h"
+#include "win32/ImportPatch.h"
+#include "win32/Recorders.h"
 
 namespace {
 

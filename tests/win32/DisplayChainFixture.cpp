@@ -4,8 +4,8 @@
 #include "display/win32/DisplayChain.h"
 #include "display/win32/OverlayPlacement.h"
 #include "shared/Settings.h"
-#include "win32/Recorders.h"
 #include "ui/ViewState.h"
+#include "win32/Recorders.h"
 
 namespace display_test {
 

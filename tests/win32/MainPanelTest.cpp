@@ -9,8 +9,8 @@
 #include "shared/Settings.h"
 #include "ui/MainPanel.h"
 #include "ui/TunerPanel.h"
-#include "win32/Recorders.h"
 #include "ui/ViewState.h"
+#include "win32/Recorders.h"
 
 namespace {
 

@@ -19,8 +19,8 @@
 #include "ui/OsdLayout.h"
 #include "ui/SkinPanel.h"
 #include "ui/TunerPanel.h"
-#include "win32/Recorders.h"
 #include "ui/ViewState.h"
+#include "win32/Recorders.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include "shared/Settings.h"
 #include "shared/VideoStandards.h"
 #include "ui/MainPanel.h"
-#include "win32/Recorders.h"
 #include "ui/ViewState.h"
+#include "win32/Recorders.h"
 
 namespace {
 

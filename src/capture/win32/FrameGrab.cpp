@@ -9,9 +9,9 @@
 #include "capture/FrameCopy.h"
 #include "capture/win32/BoardDriver.h"
 #include "display/win32/DisplayChain.h"
+#include "display/win32/VideoView.h"
 #include "hw/Decoder.h"
 #include "shared/Settings.h"
-#include "display/win32/VideoView.h"
 
 FrameGrabState FrameGrab;
 

@@ -8,11 +8,11 @@
 #include "capture/win32/CaptureActivity.h"
 #include "capture/win32/FrameGrab.h"
 #include "capture/win32/ReplacingFile.h"
+#include "display/win32/VideoView.h"
 #include "hw/Decoder.h"
 #include "shared/Settings.h"
 #include "win32/Handles.h"
 #include "win32/MessageBox.h"
-#include "display/win32/VideoView.h"
 
 CaptureOptionsData CaptureOptions;
 

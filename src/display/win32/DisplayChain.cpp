@@ -4,10 +4,10 @@
 #include <new>
 
 #include "display/OverlayGeometry.h"
+#include "display/win32/VideoView.h"
 #include "shared/Settings.h"
 #include "win32/Handles.h"
 #include "win32/MessageBox.h"
-#include "display/win32/VideoView.h"
 
 DisplayState Display;
 RECT ScreenRect = {0, 0, 0, 0};

@@ -7,9 +7,9 @@
 
 #include "display/OverlayGeometry.h"
 #include "display/win32/DisplayChain.h"
+#include "display/win32/VideoView.h"
 #include "hw/Decoder.h"
 #include "shared/Settings.h"
-#include "display/win32/VideoView.h"
 
 OverlayPlacementState Placement;
 
