@@ -31,9 +31,9 @@ inline constexpr int kSavedFromFullScreen = 9999;
 // Posted by the video window to itself after creation (wParam 0, lParam 0): start live video.
 inline constexpr UINT kMsgStartLiveVideo = 1124;
 
-// The window's own timer, the end of a channel-number entry. Its timers come from three
-// places (the overlay tick from the display, the erasing of the channel display from the
-// on-screen display): no id may be taken twice.
+// The window's own timer ends a channel-number entry. Its other timers are armed from below
+// (the display's overlay tick, the on-screen display's erasing of the channel display):
+// no id may be taken twice.
 inline constexpr UINT_PTR kTimerChannelEntry = 2;
 inline constexpr UINT kChannelEntryMs = 1300;
 static_assert(kTimerChannelEntry != kTimerOverlay && kTimerChannelEntry != kTimerChannelDisplay &&

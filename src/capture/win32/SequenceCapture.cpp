@@ -4,7 +4,6 @@
 #include <cstring>
 #include <optional>
 #include <string>
-#include <utility>
 
 #include "capture/AviFormat.h"
 #include "capture/CaptureNames.h"
