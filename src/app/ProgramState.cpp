@@ -2,7 +2,6 @@
 
 #include "app/Startup.h"
 #include "app/VideoWindow.h"
-#include "capture/win32/AviConversion.h"
 #include "capture/win32/FrameGrab.h"
 #include "capture/win32/SequenceCapture.h"
 #include "capture/win32/StillCapture.h"
@@ -12,13 +11,14 @@
 #include "hw/Tuner.h"
 #include "playback/VideoPlayer.h"
 #include "shared/Settings.h"
+#include "ui/CaptureDialogs.h"
 #include "ui/ChannelSettingDialog.h"
 #include "ui/MainPanel.h"
 #include "ui/TunerPanel.h"
 #include "ui/VideoSourceDialog.h"
+#include "ui/ViewState.h"
 #include "win32/ModalLoops.h"
 #include "win32/Program.h"
-#include "win32/ViewState.h"
 
 // The board driver's state is not here: it belongs to whoever installed the driver (the
 // entry point, or a test), like the simulated board itself.
@@ -52,7 +52,7 @@ void ResetProgramGlobals() {
   if (SequenceCapture.RawFile != INVALID_HANDLE_VALUE) CloseHandle(SequenceCapture.RawFile);
   if (SequenceCapture.Picture) GlobalFree(SequenceCapture.Picture);
   SequenceCapture = SequenceCaptureState{};
-  Conversion = ConversionState{};
+  CaptureDialogs = CaptureDialogsState{};
   CaptureOptions = CaptureOptionsData{};
   ResetQuitRequest();
 }

@@ -1,13 +1,16 @@
 #include "app/VideoWindow.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "app/SettingsStore.h"
 #include "capture/win32/CaptureActivity.h"
+#include "capture/win32/CaptureHooks.h"
 #include "capture/win32/SequenceCapture.h"
 #include "capture/win32/StillCapture.h"
 #include "display/win32/DisplayChain.h"
 #include "display/win32/OverlayPlacement.h"
+#include "display/win32/VideoView.h"
 #include "hw/Audio.h"
 #include "hw/Decoder.h"
 #include "hw/SourceControl.h"
@@ -16,6 +19,7 @@
 #include "resource.h"
 #include "shared/Settings.h"
 #include "ui/AboutBox.h"
+#include "ui/CaptureDialogs.h"
 #include "ui/MainPanel.h"
 #include "ui/OnScreenDisplay.h"
 #include "ui/SetCaptureFileDialog.h"
@@ -25,8 +29,8 @@
 #include "ui/VideoSourceDialog.h"
 #include "win32/ModalLoops.h"
 #include "win32/WindowClass.h"
-#include "win32/WindowMessages.h"
 
+VideoWindowState VideoWindow;
 VideoWindowInputState VideoWindowInput;
 
 namespace {
@@ -107,6 +111,18 @@ void RestoreMainPanel() {
 
 void HandOnCapturedClip() {
   if (Panels.MainPanel) SendMessageA(Panels.MainPanel, kMsgCapturedVideoReady, 0, 0);
+}
+
+// The window as the display and the captures see it, and the size the port configuration
+// measured, kept as the window's own.
+VideoView CurrentView() {
+  return VideoView{VideoWindow.Window, VideoWindow.PictureWidth, VideoWindow.PictureHeight,
+                   VideoWindow.ViewMode == kPlaybackMode};
+}
+
+void KeepMeasuredSize(int width, int height) {
+  VideoWindow.PictureWidth = width;
+  VideoWindow.PictureHeight = height;
 }
 
 // Live video rebuilt for the field of a new standard.
@@ -357,6 +373,24 @@ void OnCommand(HWND window, int id) {
 
 }  // namespace
 
+void ConnectVideoWindow() {
+  SetVideoViewHooks(VideoViewHooks{CurrentView, KeepMeasuredSize});
+  SetSourceHooks(SourceHooks{RebuildForStandard, FitCaptureMode});
+  SetClipRepaint(RepaintVideo);
+  CaptureHooks capture;
+  capture.ReleaseClip = ReleaseClip;
+  capture.HidePanels = MinimiseMainPanel;
+  capture.RestorePanels = RestoreMainPanel;
+  capture.CapturedVideoReady = HandOnCapturedClip;
+  capture.RunFramesDialog = RunCaptureFramesDialog;
+  capture.ShowVideoNotice = ShowCaptureNotice;
+  capture.CloseVideoNotice = CloseCaptureNotice;
+  capture.ShowConversionProgress = ShowConversionProgress;
+  capture.StepConversionProgress = StepConversionProgress;
+  capture.CloseConversionProgress = CloseConversionProgress;
+  SetCaptureHooks(std::move(capture));
+}
+
 void VideoWindowTick() {
   if (!OverlayTick()) EndWithoutLiveVideo();
 }
@@ -489,10 +523,7 @@ LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 }
 
 bool CreateVideoWindow(HINSTANCE instance, int) {
-  SetSourceHooks(SourceHooks{RebuildForStandard, FitCaptureMode});
-  SetClipRepaint(RepaintVideo);
-  SetCaptureHooks(
-      CaptureHooks{ReleaseClip, MinimiseMainPanel, RestoreMainPanel, HandOnCapturedClip});
+  ConnectVideoWindow();
   if (!RegisterWindowClass(kVideoWindowClass, VideoWindowProc, instance, CS_HREDRAW | CS_VREDRAW,
                            LoadIconA(instance, MAKEINTRESOURCEA(IDI_LUMETRA)),
                            static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))))

@@ -4,8 +4,9 @@
 
 #include <windows.h>
 
+#include "display/win32/DisplayChain.h"
+#include "ui/ViewState.h"
 #include "win32/MessageBox.h"
-#include "win32/ViewState.h"
 
 inline constexpr char kVideoWindowClass[] = "QUENDALUMETRA";
 inline constexpr const char* kVideoWindowTitle = kProductCaption;
@@ -24,6 +25,20 @@ static_assert(kStyleLiveWindow == 0x80840308);
 static_assert(kStyleFullScreen == 0x80000000);
 static_assert(kStyleCaptureMode == 0x00400008);
 
+// SavedWidth and SavedHeight both this: Capture Mode was entered from full screen.
+inline constexpr int kSavedFromFullScreen = 9999;
+
+// Posted by the video window to itself after creation (wParam 0, lParam 0): start live video.
+inline constexpr UINT kMsgStartLiveVideo = 1124;
+
+// The window's own timer ends a channel-number entry. Its other timers are armed from below
+// (the display's overlay tick, the on-screen display's erasing of the channel display):
+// no id may be taken twice.
+inline constexpr UINT_PTR kTimerChannelEntry = 2;
+inline constexpr UINT kChannelEntryMs = 1300;
+static_assert(kTimerChannelEntry != kTimerOverlay && kTimerChannelEntry != kTimerChannelDisplay &&
+              kTimerOverlay != kTimerChannelDisplay);
+
 // What only the video window's own procedure uses: the main panel's toggle
 // in full screen, dragging, and the channel digits collected so far.
 struct VideoWindowInputState {
@@ -40,6 +55,10 @@ struct VideoWindowInputState {
 extern VideoWindowInputState VideoWindowInput;
 
 bool CreateVideoWindow(HINSTANCE instance, int showCommand);
+// Hands the lower layers what they need of this window: its view for the display and the
+// captures, where the measured picture size goes, and what the application does around a
+// source change, a clip's repaint and a capture. CreateVideoWindow does it first.
+void ConnectVideoWindow();
 LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // kMsgStartLiveVideo: starts live video in the window, or says why it cannot and, without

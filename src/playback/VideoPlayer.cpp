@@ -7,7 +7,6 @@
 #include "capture/AviClip.h"
 #include "playback/RgbCodec.h"
 #include "win32/MessageBox.h"
-#include "win32/ViewState.h"
 
 PlaybackState Playback;
 
@@ -123,6 +122,7 @@ int OpenVideo(HWND window) {
   }
   Playback.videoDevice = static_cast<MCIDEVICEID>(open.wDeviceID);
   Playback.videoOpen = 1;
+  Playback.videoWindow = window;
 
   MCI_DGV_WINDOW_PARMSA show = {};
   show.hWnd = window;
@@ -215,7 +215,7 @@ void PlaceVideo(HWND window) {
 
 void RepaintVideo() {
   if (Playback.videoPlaying || !Playback.videoOpen) return;
-  HWND window = VideoWindow.Window;
+  HWND window = Playback.videoWindow;
   MCI_DGV_UPDATE_PARMS update = {};
   GetClientRect(window, &update.rc);
   update.hDC = GetDC(window);

@@ -17,6 +17,7 @@ struct PlaybackState {
   int videoOpen = 0;
   int videoPlaying = 0;  // a play command is running
   uint32_t videoLength = 0;
+  HWND videoWindow = nullptr;  // the window the open clip shows in
 };
 extern PlaybackState Playback;
 
@@ -51,7 +52,7 @@ bool IsEndOfPlay(WPARAM code);
 uint32_t VideoPosition();
 // Fits the picture to the window's client area. Nothing without an open clip.
 void PlaceVideo(HWND window);
-// Redraws a still clip picture into the video window. Nothing while playing.
+// Redraws a still clip picture into the window it shows in. Nothing while playing.
 void RepaintVideo();
 
 // Tests watch the commands sent (they still go to MCI); nullptr stops watching.

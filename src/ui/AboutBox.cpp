@@ -3,8 +3,8 @@
 #include <commctrl.h>
 
 #include "resource.h"
+#include "ui/ViewState.h"
 #include "win32/Program.h"
-#include "win32/ViewState.h"
 
 INT_PTR CALLBACK AboutBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   switch (message) {

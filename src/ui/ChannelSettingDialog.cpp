@@ -8,8 +8,8 @@
 #include "hw/SourceControl.h"
 #include "hw/Tuner.h"
 #include "resource.h"
+#include "ui/ViewState.h"
 #include "win32/Program.h"
-#include "win32/ViewState.h"
 
 ChannelSettingState ChannelSetting;
 

@@ -11,8 +11,7 @@
 #include "ui/FilePickers.h"
 #include "ui/MainPanel.h"
 #include "ui/SkinPanel.h"
-#include "win32/ViewState.h"
-#include "win32/WindowMessages.h"
+#include "ui/ViewState.h"
 
 namespace {
 

@@ -14,8 +14,7 @@
 #include "shared/Settings.h"
 #include "ui/ClipTransport.h"
 #include "ui/TunerPanel.h"
-#include "win32/ViewState.h"
-#include "win32/WindowMessages.h"
+#include "ui/ViewState.h"
 
 MainPanelState MainPanel;
 SkinPanel MainPanelSkin;

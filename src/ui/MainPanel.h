@@ -9,7 +9,20 @@
 
 #include "hw/SourceControl.h"
 #include "ui/SkinPanel.h"
-#include "win32/ViewState.h"
+#include "ui/ViewState.h"
+
+// Private messages to the main panel, with wParam 0 and lParam 0: the video window's size
+// changed (redraw the size read-out), and a capture wrote a clip (open aviFileName).
+inline constexpr UINT kMsgCapturedVideoReady = 1224;
+inline constexpr UINT kMsgVideoSizeChanged = 1225;
+
+// The panel's timers: auto-repeat of the Left/Right and Up/Down arrow buttons, and the
+// playback position tick.
+inline constexpr UINT_PTR kTimerArrowLeftRight = 9;
+inline constexpr UINT_PTR kTimerArrowUpDown = 10;
+inline constexpr UINT kArrowRepeatMs = 200;
+inline constexpr UINT_PTR kTimerPlaybackPosition = 11;
+inline constexpr UINT kPlaybackPositionMs = 30;
 
 // Buttons with a lit (latched or unavailable) look, in the order the paint handler draws
 // them. The first fourteen are the mode flags.

@@ -9,8 +9,7 @@
 #include "ui/OsdLayout.h"
 #include "ui/SkinPanel.h"
 #include "ui/TunerPanel.h"
-#include "win32/ViewState.h"
-#include "win32/WindowMessages.h"
+#include "ui/ViewState.h"
 
 namespace {
 

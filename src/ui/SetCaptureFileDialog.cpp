@@ -15,9 +15,9 @@
 #include "shared/Settings.h"
 #include "shared/VideoStandards.h"
 #include "ui/FilePickers.h"
+#include "ui/ViewState.h"
 #include "win32/MessageBox.h"
 #include "win32/Program.h"
-#include "win32/ViewState.h"
 
 namespace {
 

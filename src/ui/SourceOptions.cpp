@@ -7,8 +7,7 @@
 #include "shared/Settings.h"
 #include "ui/MainPanel.h"
 #include "ui/SkinPanel.h"
-#include "win32/ViewState.h"
-#include "win32/WindowMessages.h"
+#include "ui/ViewState.h"
 
 namespace {
 

@@ -14,8 +14,7 @@
 #include "shared/Settings.h"
 #include "ui/ChannelSettingDialog.h"
 #include "ui/OnScreenDisplay.h"
-#include "win32/ViewState.h"
-#include "win32/WindowMessages.h"
+#include "ui/ViewState.h"
 
 TunerPanelState TunerPanel;
 

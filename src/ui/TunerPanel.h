@@ -7,7 +7,19 @@
 #include <windows.h>
 
 #include "ui/SkinPanel.h"
-#include "win32/WindowMessages.h"
+
+// WM_COMMAND to the tuner panel, from its close button and from the Video Source dialog.
+inline constexpr UINT kCmdCloseTunerPanel = 1082;
+
+// The panel's timers: auto-repeat of the volume and channel rockers, and the erasing of
+// the volume and "Mute" displays.
+inline constexpr UINT_PTR kTimerVolumeRepeat = 5;
+inline constexpr UINT kVolumeRepeatMs = 400;
+inline constexpr UINT_PTR kTimerChannelRepeat = 6;
+inline constexpr UINT kChannelRepeatMs = 300;
+inline constexpr UINT_PTR kTimerVolumeDisplay = 7;
+inline constexpr UINT_PTR kTimerMuteDisplay = 8;
+inline constexpr UINT kNoticeDisplayMs = 3000;
 
 // Hot-area ids: each is also the command the panel sends itself on release.
 enum TunerButton : int {

@@ -5,12 +5,12 @@
 #include <array>
 
 #include "capture/win32/StillCapture.h"
+#include "hw/SourceControl.h"
 #include "resource.h"
 #include "shared/Settings.h"
-#include "hw/SourceControl.h"
 #include "shared/VideoStandards.h"
+#include "ui/ViewState.h"
 #include "win32/Program.h"
-#include "win32/ViewState.h"
 
 namespace {
 

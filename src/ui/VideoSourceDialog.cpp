@@ -14,10 +14,9 @@
 #include "shared/Settings.h"
 #include "shared/VideoStandards.h"
 #include "ui/TunerPanel.h"
+#include "ui/ViewState.h"
 #include "win32/MessageBox.h"
 #include "win32/Program.h"
-#include "win32/ViewState.h"
-#include "win32/WindowMessages.h"
 
 VideoSourceDialogState VideoSourceDialog;
 

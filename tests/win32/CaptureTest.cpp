@@ -36,10 +36,11 @@
 #include "resource.h"
 #include "shared/Settings.h"
 #include "sim/win32/SimBoardDriver.h"
+#include "ui/CaptureDialogs.h"
+#include "ui/MainPanel.h"
+#include "ui/ViewState.h"
 #include "win32/ImportPatch.h"
 #include "win32/Recorders.h"
-#include "win32/ViewState.h"
-#include "win32/WindowMessages.h"
 
 namespace {
 
@@ -663,7 +664,7 @@ TEST_F(CaptureTest, VideoCaptureRecordsEveryField) {
       EXPECT_EQ(Messages()[0].style, 0x40040u);
       EXPECT_FALSE(Exists(kRawCaptureFileName));
       EXPECT_EQ(g_panelMessages.size(), 1u);
-      EXPECT_EQ(Conversion.ProgressDialog, nullptr);
+      EXPECT_EQ(CaptureDialogs.ProgressDialog, nullptr);
     });
   }
 }
@@ -691,7 +692,7 @@ TEST_F(CaptureTest, VideoCaptureEndedAtOnceOrAbandoned) {
     EXPECT_EQ(Messages()[0].style, 0x40010u);
     EXPECT_FALSE(Exists(kRawCaptureFileName));
     EXPECT_TRUE(IsIconic(Panels.MainPanel));
-    EXPECT_EQ(SequenceCapture.Notice, nullptr);
+    EXPECT_EQ(CaptureDialogs.Notice, nullptr);
     UseDriver(nullptr);
 
     // The surface is held elsewhere.
@@ -1058,8 +1059,8 @@ TEST_F(CaptureTest, ConversionFailuresLeaveNoAvi) {
     Messages().clear();
     std::strcpy(CaptureOptions.aviFileName, "c:\\converted.avi");
     ShowConversionProgress(3);
-    ASSERT_NE(Conversion.ProgressDialog, nullptr);
-    HWND bar = GetDlgItem(Conversion.ProgressDialog, IDC_CONVERSION_BAR);
+    ASSERT_NE(CaptureDialogs.ProgressDialog, nullptr);
+    HWND bar = GetDlgItem(CaptureDialogs.ProgressDialog, IDC_CONVERSION_BAR);
     ASSERT_NE(bar, nullptr);
     EXPECT_EQ(SendMessageA(bar, PBM_GETRANGE, FALSE, 0), 3);
     EXPECT_EQ(ConvertRawToAvi(1, shape, 100), 1);

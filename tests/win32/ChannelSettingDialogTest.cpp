@@ -17,8 +17,8 @@
 #include "shared/Settings.h"
 #include "ui/ChannelSettingDialog.h"
 #include "ui/TunerPanel.h"
+#include "ui/ViewState.h"
 #include "win32/Recorders.h"
-#include "win32/ViewState.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include "app/VideoWindow.h"
 #include "resource.h"
 #include "ui/MainPanel.h"
+#include "ui/ViewState.h"
 #include "win32/Recorders.h"
-#include "win32/ViewState.h"
 #include "sim/SimBoard.h"
 
 void RunWithPanel(const std::function<void(SimBoard&)>& body, const SimScenario& scenario) {

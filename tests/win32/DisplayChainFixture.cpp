@@ -1,11 +1,11 @@
 #include "win32/DisplayChainFixture.h"
 
+#include "app/VideoWindow.h"
 #include "display/win32/DisplayChain.h"
 #include "display/win32/OverlayPlacement.h"
 #include "shared/Settings.h"
+#include "ui/ViewState.h"
 #include "win32/Recorders.h"
-#include "win32/ViewState.h"
-#include "win32/WindowMessages.h"
 
 namespace display_test {
 
@@ -65,6 +65,8 @@ void DisplayChainTest::SetUp() {
                             352, 240, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
   ASSERT_NE(window_, nullptr);
   VideoWindow.Window = window_;
+  // The display reaches the window through what the video window hands it.
+  ConnectVideoWindow();
   g_overlayTimerTicks = 0;
   FillVideoPortConfig();
   InstallDirectDrawProvider(&card_);

@@ -11,9 +11,9 @@
 #include "display/win32/DisplayChain.h"
 #include "display/win32/OverlayPlacement.h"
 #include "shared/Settings.h"
+#include "ui/ViewState.h"
 #include "win32/DisplayChainFixture.h"
 #include "win32/Recorders.h"
-#include "win32/ViewState.h"
 
 namespace display_test {
 namespace {

@@ -15,8 +15,8 @@
 #include "display/win32/DisplayChain.h"
 #include "display/win32/SystemDirectDraw.h"
 #include "hw/win32/MachinePortIo.h"
+#include "ui/ViewState.h"
 #include "win32/Recorders.h"
-#include "win32/ViewState.h"
 
 namespace {
 

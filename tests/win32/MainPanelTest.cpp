@@ -9,9 +9,8 @@
 #include "shared/Settings.h"
 #include "ui/MainPanel.h"
 #include "ui/TunerPanel.h"
+#include "ui/ViewState.h"
 #include "win32/Recorders.h"
-#include "win32/ViewState.h"
-#include "win32/WindowMessages.h"
 
 namespace {
 

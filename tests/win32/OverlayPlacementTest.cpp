@@ -15,9 +15,9 @@
 #include "shared/Settings.h"
 #include "sim/SimBoard.h"
 #include "sim/SimClock.h"
+#include "ui/ViewState.h"
 #include "win32/DisplayChainFixture.h"
 #include "win32/Recorders.h"
-#include "win32/ViewState.h"
 
 namespace display_test {
 namespace {

@@ -28,10 +28,9 @@
 #include "playback/Yvu9Codec.h"
 #include "resource.h"
 #include "ui/MainPanel.h"
+#include "ui/ViewState.h"
 #include "win32/ModalDriver.h"
 #include "win32/Recorders.h"
-#include "win32/ViewState.h"
-#include "win32/WindowMessages.h"
 
 namespace {
 

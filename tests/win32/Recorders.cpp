@@ -19,10 +19,10 @@
 #include "ui/MainPanel.h"
 #include "ui/TunerPanel.h"
 #include "ui/VideoSourceDialog.h"
+#include "ui/ViewState.h"
 #include "win32/MessageBox.h"
 #include "win32/ModalLoops.h"
 #include "win32/Program.h"
-#include "win32/ViewState.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "display/win32/DisplayChain.h"
-#include "win32/ViewState.h"
+#include "ui/ViewState.h"
 
 namespace display_test {
 

@@ -17,8 +17,8 @@
 #include "resource.h"
 #include "shared/VideoStandards.h"
 #include "ui/MainPanel.h"
+#include "ui/ViewState.h"
 #include "win32/Recorders.h"
-#include "win32/ViewState.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include "resource.h"
 #include "sim/win32/OverlayScanout.h"
 #include "sim/win32/SimulatedBoard.h"
+#include "ui/ViewState.h"
 #include "win32/Recorders.h"
-#include "win32/ViewState.h"
 
 namespace {
 

@@ -19,9 +19,8 @@
 #include "ui/OsdLayout.h"
 #include "ui/SkinPanel.h"
 #include "ui/TunerPanel.h"
+#include "ui/ViewState.h"
 #include "win32/Recorders.h"
-#include "win32/ViewState.h"
-#include "win32/WindowMessages.h"
 
 namespace {
 

@@ -9,12 +9,13 @@
 #include "DialogTestSupport.h"
 #include "ModalDriver.h"
 #include "capture/win32/StillCapture.h"
+#include "display/win32/DisplayChain.h"
 #include "resource.h"
 #include "shared/Settings.h"
 #include "shared/VideoStandards.h"
 #include "ui/MainPanel.h"
+#include "ui/ViewState.h"
 #include "win32/Recorders.h"
-#include "win32/ViewState.h"
 
 namespace {
 

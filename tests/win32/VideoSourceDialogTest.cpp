@@ -18,8 +18,8 @@
 #include "ui/MainPanel.h"
 #include "ui/TunerPanel.h"
 #include "ui/VideoSourceDialog.h"
+#include "ui/ViewState.h"
 #include "win32/Recorders.h"
-#include "win32/ViewState.h"
 
 namespace {
 

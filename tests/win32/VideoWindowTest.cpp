@@ -11,9 +11,9 @@
 #include "hw/Tuner.h"
 #include "resource.h"
 #include "shared/Settings.h"
+#include "ui/MainPanel.h"
+#include "ui/ViewState.h"
 #include "win32/Recorders.h"
-#include "win32/ViewState.h"
-#include "win32/WindowMessages.h"
 
 namespace {
 

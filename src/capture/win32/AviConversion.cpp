@@ -1,21 +1,17 @@
 #include "capture/win32/AviConversion.h"
 
-#include <commctrl.h>
-
 #include "capture/CaptureNames.h"
+#include "capture/win32/CaptureHooks.h"
 #include "capture/win32/ReplacingFile.h"
 #include "capture/win32/StillCapture.h"
+#include "display/win32/VideoView.h"
 #include "win32/Handles.h"
 #include "win32/MessageBox.h"
-#include "win32/Program.h"
-#include "win32/ViewState.h"
-
-ConversionState Conversion;
 
 namespace {
 
 void Say(const char* text, UINT style) {
-  ShowProductMessage(VideoWindow.Window, text, style);
+  ShowProductMessage(VideoViewWindow(), text, style);
 }
 
 }  // namespace
@@ -36,31 +32,6 @@ bool HandleSource::Read(void* data, size_t size, size_t& got) {
     got += read;
   }
   return true;
-}
-
-void ShowConversionProgress(uint32_t frames) {
-  CloseConversionProgress();
-  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
-  InitCommonControlsEx(&controls);
-  Conversion.ProgressDialog = CreateDialogParamA(
-      ProgramInstance(), MAKEINTRESOURCEA(kProgressDialogId), VideoWindow.Window, nullptr, 0);
-  if (!Conversion.ProgressDialog) return;
-  // The classic range message holds 16 bits; longer captures take the 32-bit one.
-  if (frames <= 0xFFFF) {
-    SendDlgItemMessageA(Conversion.ProgressDialog, kProgressBarId, PBM_SETRANGE, 0,
-                        MAKELPARAM(0, frames));
-  } else {
-    SendDlgItemMessageA(Conversion.ProgressDialog, kProgressBarId, PBM_SETRANGE32, 0,
-                        static_cast<LPARAM>(frames));
-  }
-  SendDlgItemMessageA(Conversion.ProgressDialog, kProgressBarId, PBM_SETSTEP, 1, 0);
-  // The pass dispatches nothing: paint the dialog now or it stays blank throughout.
-  UpdateWindow(Conversion.ProgressDialog);
-}
-
-void CloseConversionProgress() {
-  if (Conversion.ProgressDialog) DestroyWindow(Conversion.ProgressDialog);
-  Conversion.ProgressDialog = nullptr;
 }
 
 int ConvertRawToAvi(int format, const RawCaptureShape& shape, uint32_t durationMs) {
@@ -89,10 +60,7 @@ int ConvertRawToAvi(int format, const RawCaptureShape& shape, uint32_t durationM
   job.Frames = shape.Frames;
   job.DurationMs = durationMs;
   job.Convert = CaptureFrameConverter(imageFormat, shape.Width, shape.Height);
-  job.Progress = [](uint32_t) {
-    if (Conversion.ProgressDialog)
-      SendDlgItemMessageA(Conversion.ProgressDialog, kProgressBarId, PBM_STEPIT, 0, 0);
-  };
+  job.Progress = [](uint32_t) { CallCaptureHook(&CaptureHooks::StepConversionProgress); };
 
   HandleSource source(raw.Get());
   HandleSink sink(avi.Handle());

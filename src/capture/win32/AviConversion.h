@@ -1,5 +1,5 @@
-// The pass that turns the raw capture file into the finished AVI under aviFileName,
-// with its progress dialog and its messages.
+// The pass that turns the raw capture file into the finished AVI under aviFileName, with
+// its messages; each picture converted steps the progress the application shows.
 #pragma once
 
 #include <windows.h>
@@ -7,10 +7,6 @@
 #include <cstdint>
 
 #include "capture/AviFormat.h"
-#include "resource.h"
-
-inline constexpr int kProgressDialogId = IDD_CONVERSION_PROGRESS;
-inline constexpr int kProgressBarId = IDC_CONVERSION_BAR;
 
 inline constexpr char kRawOpenMessage[] = "Unable to open file.\n(c:\\temp.avi)";
 inline constexpr char kRawBufferMessage[] = "Fail to allocate memory buffer. (lpUYVY)";
@@ -18,21 +14,12 @@ inline constexpr char kRgbBufferMessage[] = "Fail to allocate memory buffer. (lp
 inline constexpr char kYvu9BufferMessage[] = "Fail to allocate memory buffer. (lpYVU9 Planar)";
 inline constexpr char kRawReadMessage[] = "Fail to read file.\n(c:\\temp.avi)";
 
-struct ConversionState {
-  HWND ProgressDialog = nullptr;
-};
-extern ConversionState Conversion;
-
 // The raw file's pictures: how many, and their geometry.
 struct RawCaptureShape {
   uint32_t Frames = 0;
   uint32_t Width = 0;
   uint32_t Height = 0;
 };
-
-// The modeless progress dialog over the video window, its bar ranged 0..frames.
-void ShowConversionProgress(uint32_t frames);
-void CloseConversionProgress();
 
 // Reads kRawCaptureFileName, writes aviFileName in `format` (0 or 1) with a duration of
 // `durationMs`. 1 on success; 0 after the message, with aviFileName as it was before (an

@@ -9,9 +9,9 @@
 #include "capture/FrameCopy.h"
 #include "capture/win32/BoardDriver.h"
 #include "display/win32/DisplayChain.h"
+#include "display/win32/VideoView.h"
 #include "hw/Decoder.h"
 #include "shared/Settings.h"
-#include "win32/ViewState.h"
 
 FrameGrabState FrameGrab;
 
@@ -54,9 +54,10 @@ HRESULT GrabFrame(uint8_t* buffer, DWORD lockFlags, int firstRow) {
   desc.dwSize = sizeof desc;
   const HRESULT locked = surface->Lock(nullptr, &desc, lockFlags, nullptr);
   if (FAILED(locked)) return locked;
-  const int width = VideoWindow.PictureWidth;
+  const VideoView view = CurrentVideoView();
+  const int width = view.PictureWidth;
   // Never read past the surface.
-  int rows = VideoWindow.PictureHeight;
+  int rows = view.PictureHeight;
   if ((desc.dwFlags & DDSD_HEIGHT) && static_cast<int>(desc.dwHeight) - firstRow < rows)
     rows = std::max(0, static_cast<int>(desc.dwHeight) - firstRow);
   const auto* start = static_cast<const uint8_t*>(desc.lpSurface) +
@@ -71,7 +72,7 @@ HRESULT GrabFrame(uint8_t* buffer, DWORD lockFlags, int firstRow) {
     // Rows past the surface's end repeat the last one copied, so the picture never
     // holds rows that were never video (zero UYVY is green).
     const size_t rowBytes = 2 * static_cast<size_t>(width);
-    for (int y = rows; y < VideoWindow.PictureHeight; ++y)
+    for (int y = rows; y < view.PictureHeight; ++y)
       std::memcpy(buffer + y * rowBytes, buffer + (rows - 1) * rowBytes, rowBytes);
   }
   surface->Unlock(nullptr);

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <optional>
 #include <string>
-#include <utility>
 
 #include "capture/AviFormat.h"
 #include "capture/CaptureNames.h"
@@ -14,13 +13,11 @@
 #include "capture/win32/ReplacingFile.h"
 #include "capture/win32/StillCapture.h"
 #include "display/win32/OverlayPlacement.h"
+#include "display/win32/VideoView.h"
 #include "shared/Settings.h"
 #include "shared/VideoStandards.h"
 #include "win32/Handles.h"
 #include "win32/MessageBox.h"
-#include "win32/ModalLoops.h"
-#include "win32/Program.h"
-#include "win32/ViewState.h"
 
 SequenceCaptureState SequenceCapture;
 
@@ -30,21 +27,19 @@ void Say(HWND owner, const char* text, UINT style) {
   ShowProductMessage(owner, text, style);
 }
 
-CaptureHooks Hooks;
-
 void MinimiseMainPanel() {
-  if (Hooks.HidePanels) Hooks.HidePanels();
+  CallCaptureHook(&CaptureHooks::HidePanels);
 }
 
 void RestoreMainPanel() {
-  if (Hooks.RestorePanels) Hooks.RestorePanels();
+  CallCaptureHook(&CaptureHooks::RestorePanels);
 }
 
 // A capture whose AVI could not be written records nothing: the name and a file beside it
 // are tried before the first picture, and the user is told at once.
 bool AviTargetWritable() {
   // The player may hold the very file the capture will replace: it lets go first.
-  if (Hooks.ReleaseClip) Hooks.ReleaseClip();
+  CallCaptureHook(&CaptureHooks::ReleaseClip);
   ReplacingFile probe;
   if (probe.Create(CaptureOptions.aviFileName, FILE_ATTRIBUTE_NORMAL)) return true;
   ShowCaptureMessageWithName(kCreateFileMessage, CaptureOptions.aviFileName, kErrorStyle);
@@ -91,8 +86,9 @@ bool CreateRawFile() {
       kRawCaptureFileName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
       FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (SequenceCapture.RawFile == INVALID_HANDLE_VALUE) return false;
-  SequenceCapture.Width = static_cast<uint32_t>(VideoWindow.PictureWidth);
-  SequenceCapture.Height = static_cast<uint32_t>(VideoWindow.PictureHeight);
+  const VideoView view = CurrentVideoView();
+  SequenceCapture.Width = static_cast<uint32_t>(view.PictureWidth);
+  SequenceCapture.Height = static_cast<uint32_t>(view.PictureHeight);
   const auto header =
       BuildAviHeader(RawCaptureHeaderValues(SequenceCapture.Width, SequenceCapture.Height));
   // A raw file that cannot take even its header takes no picture either.
@@ -134,7 +130,7 @@ void AppendPicture() {
 // closing. Returns the conversion's result (0 for an unknown format).
 int ConvertCapture(uint32_t durationMs, const char* unsupportedMessage) {
   PauseOverlay();
-  ShowConversionProgress(SequenceCapture.Frames);
+  CallCaptureHook(&CaptureHooks::ShowConversionProgress, SequenceCapture.Frames);
   int converted = 0;
   const int format = CaptureOptions.aviFormat;
   if (format == 0 || format == 1) {
@@ -142,83 +138,23 @@ int ConvertCapture(uint32_t durationMs, const char* unsupportedMessage) {
         format, {SequenceCapture.Frames, SequenceCapture.Width, SequenceCapture.Height},
         durationMs);
   } else {
-    Say(VideoWindow.Window, unsupportedMessage, kErrorStyle);
+    Say(VideoViewWindow(), unsupportedMessage, kErrorStyle);
   }
-  CloseConversionProgress();
+  CallCaptureHook(&CaptureHooks::CloseConversionProgress);
   return converted;
 }
 
 void AnnounceCapturedVideo() {
-  if (Hooks.CapturedVideoReady) Hooks.CapturedVideoReady();
-}
-
-// Ends the Capture Frames dialog: 1 after Done, 0 when it could not open.
-INT_PTR CALLBACK CaptureFramesProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-  switch (message) {
-    case WM_INITDIALOG:
-      MinimiseMainPanel();
-      SequenceCapture.Frames = 0;
-      SetDlgItemInt(dialog, kFrameCountId, 0, FALSE);
-      ComputeFrameLimit();
-      if (!CreateRawFile()) {
-        Say(dialog, kFramesCreateMessage, kErrorStyle);
-        EndDialog(dialog, 0);
-        return TRUE;
-      }
-      if (!ObtainPicture()) {
-        CloseRawFile();
-        DeleteFileA(kRawCaptureFileName);
-        Say(dialog, kFramesMemoryMessage, kErrorStyle);
-        EndDialog(dialog, 0);
-      }
-      return TRUE;
-    case WM_COMMAND:
-      switch (LOWORD(wParam)) {
-        case kCaptureButtonId:
-          // A greyed Capture takes no command (a key held down repeats it).
-          if (!IsWindowEnabled(GetDlgItem(dialog, kCaptureButtonId))) return TRUE;
-          if (SequenceCapture.Frames >= SequenceCapture.FrameLimit) {
-            // No picture fits any more: Capture is greyed, so the message comes once and
-            // only Done is left.
-            EnableWindow(GetDlgItem(dialog, kCaptureButtonId), FALSE);
-            Say(dialog, kFramesDiskSpaceMessage, kErrorStyle);
-          } else if (!WaitForVsync()) {
-            Say(dialog, kFramesVsyncMessage, kErrorStyle);
-          } else if (FAILED(
-                         GrabFrame(SequenceCapture.Picture, kGrabLockFlags, FirstPictureRow()))) {
-            Say(dialog, kFramesLockMessage, kErrorStyle);
-          } else {
-            AppendPicture();
-            SetDlgItemInt(dialog, kFrameCountId, SequenceCapture.Frames, FALSE);
-          }
-          return TRUE;
-        case kDoneButtonId:
-          ReleasePicture();
-          CloseRawFile();
-          EndDialog(dialog, 1);
-          return TRUE;
-      }
-      return FALSE;
-    case WM_CLOSE:
-      // The dialog has no close box: this is the program closing its dialogs on the way
-      // out, and the pictures taken so far are kept as Done keeps them.
-      SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(kDoneButtonId, BN_CLICKED), 0);
-      return TRUE;
-  }
-  return FALSE;
+  CallCaptureHook(&CaptureHooks::CapturedVideoReady);
 }
 
 }  // namespace
-
-void SetCaptureHooks(CaptureHooks hooks) {
-  Hooks = std::move(hooks);
-}
 
 int ComputeFrameLimit() {
   const char* aviName = CaptureOptions.aviFileName;
   // The player may hold the very file the capture will replace: it lets go first. The
   // file itself stays until a finished capture takes its place.
-  if (Hooks.ReleaseClip) Hooks.ReleaseClip();
+  CallCaptureHook(&CaptureHooks::ReleaseClip);
   SetCurrentDirectoryA(aviName);
 
   const std::string rawDirectory = DirectoryOf(kRawCaptureFileName);
@@ -230,8 +166,9 @@ int ComputeFrameLimit() {
   // the same free space to the byte says so.
   space.SameDrive = _stricmp(VolumeOf(rawDirectory).c_str(), VolumeOf(aviDirectory).c_str()) == 0 ||
                     (space.RawDrive && space.RawDrive == space.AviDrive);
-  const auto width = static_cast<uint32_t>(VideoWindow.PictureWidth);
-  const auto height = static_cast<uint32_t>(VideoWindow.PictureHeight);
+  const VideoView view = CurrentVideoView();
+  const auto width = static_cast<uint32_t>(view.PictureWidth);
+  const auto height = static_cast<uint32_t>(view.PictureHeight);
   SequenceCapture.FrameLimit = ::ComputeFrameLimit(CaptureOptions.aviFormat, width, height, space);
   SequenceCapture.LimitIsFileSize =
       SequenceCapture.FrameLimit == FrameLimitForFileSize(CaptureOptions.aviFormat, width, height);
@@ -243,13 +180,8 @@ int CaptureFrames() {
   const CaptureActivity running;
   if (!AviTargetWritable()) return 1;
   SequenceCapture.Frames = 0;
-  HWND owner = Panels.MainPanel ? Panels.MainPanel : VideoWindow.Window;
-  INT_PTR done = 0;
-  {
-    const ModalScope modal(owner);
-    done = DialogBoxParamA(ProgramInstance(), MAKEINTRESOURCEA(kCaptureFramesDialogId), owner,
-                           CaptureFramesProc, 0);
-  }
+  const auto& runDialog = InstalledCaptureHooks().RunFramesDialog;
+  const int done = runDialog ? runDialog() : 0;
   // The dialog could not open its raw file or buffer: already reported and cleaned up,
   // and the main panel stays down.
   if (done != 1) return 1;
@@ -261,6 +193,33 @@ int CaptureFrames() {
   DeleteFileA(kRawCaptureFileName);
   RestoreMainPanel();
   return 1;
+}
+
+FramesOpening OpenFrameSequence() {
+  MinimiseMainPanel();
+  SequenceCapture.Frames = 0;
+  ComputeFrameLimit();
+  if (!CreateRawFile()) return FramesOpening::NoRawFile;
+  if (!ObtainPicture()) {
+    CloseRawFile();
+    DeleteFileA(kRawCaptureFileName);
+    return FramesOpening::NoMemory;
+  }
+  return FramesOpening::Ready;
+}
+
+FrameTaken TakeSequenceFrame() {
+  if (SequenceCapture.Frames >= SequenceCapture.FrameLimit) return FrameTaken::NoRoom;
+  if (!WaitForVsync()) return FrameTaken::NoVsync;
+  if (FAILED(GrabFrame(SequenceCapture.Picture, kGrabLockFlags, FirstPictureRow())))
+    return FrameTaken::NoLock;
+  AppendPicture();
+  return FrameTaken::Appended;
+}
+
+void CloseFrameSequence() {
+  ReleasePicture();
+  CloseRawFile();
 }
 
 int CaptureVideo() {
@@ -278,14 +237,11 @@ int CaptureVideo() {
   if (!ObtainPicture()) {
     CloseRawFile();
     DeleteFileA(kRawCaptureFileName);
-    Say(VideoWindow.Window, kVideoMemoryMessage, kErrorStyle);
+    Say(VideoViewWindow(), kVideoMemoryMessage, kErrorStyle);
     return 0;
   }
 
-  SequenceCapture.Notice = CreateDialogParamA(ProgramInstance(), MAKEINTRESOURCEA(kCaptureNoticeId),
-                                              VideoWindow.Window, nullptr, 0);
-  // Nothing is dispatched while capturing, so the notice is painted once, now.
-  if (SequenceCapture.Notice) UpdateWindow(SequenceCapture.Notice);
+  CallCaptureHook(&CaptureHooks::ShowVideoNotice);
   // When the first and the last picture's fields came: the pictures were taken at the
   // rate between them.
   uint64_t firstField = 0, lastField = 0;
@@ -317,13 +273,12 @@ int CaptureVideo() {
   // Closing the raw file and the conversion keep the thread from repairing the overlay.
   PauseOverlay();
 
-  if (SequenceCapture.Notice) DestroyWindow(SequenceCapture.Notice);
-  SequenceCapture.Notice = nullptr;
+  CallCaptureHook(&CaptureHooks::CloseVideoNotice);
   ReleasePicture();
   CloseRawFile();
   if (abandoned) {
     DeleteFileA(kRawCaptureFileName);
-    Say(VideoWindow.Window, abandoned, kErrorStyle);
+    Say(VideoViewWindow(), abandoned, kErrorStyle);
     return 0;
   }
   PaintColorKey();
@@ -331,7 +286,7 @@ int CaptureVideo() {
   const uint32_t frames = SequenceCapture.Frames;
   bool converted = false;
   // A disk too full for one picture ends the capture before it starts: that is said too.
-  if (frames == 0 && limitReached) Say(VideoWindow.Window, kVideoDiskSpaceMessage, kErrorStyle);
+  if (frames == 0 && limitReached) Say(VideoViewWindow(), kVideoDiskSpaceMessage, kErrorStyle);
   if (frames > 0) {
     const uint32_t durationMs =
         VideoCaptureDurationMs(MicrosecondsBetween(firstField, lastField), frames,
@@ -347,7 +302,7 @@ int CaptureVideo() {
             SequenceCapture.LimitIsFileSize ? kVideoFileSizeEndMessage : kVideoDiskSpaceEndMessage,
             sizeof text - std::strlen(text) - 1);
       }
-      Say(VideoWindow.Window, text, kCaptureSummaryStyle);
+      Say(VideoViewWindow(), text, kCaptureSummaryStyle);
     }
   }
   DeleteFileA(kRawCaptureFileName);

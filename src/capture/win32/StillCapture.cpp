@@ -8,30 +8,31 @@
 #include "capture/win32/CaptureActivity.h"
 #include "capture/win32/FrameGrab.h"
 #include "capture/win32/ReplacingFile.h"
+#include "display/win32/VideoView.h"
 #include "hw/Decoder.h"
 #include "shared/Settings.h"
 #include "win32/Handles.h"
 #include "win32/MessageBox.h"
-#include "win32/ViewState.h"
 
 CaptureOptionsData CaptureOptions;
 
 namespace {
 
 int Fail(const char* message, UINT style) {
-  ShowProductMessage(VideoWindow.Window, message, style);
+  ShowProductMessage(VideoViewWindow(), message, style);
   return 0;
 }
 
 int PlaceOnClipboard(const std::array<uint8_t, kBmpHeadersSize>& headers, const uint8_t* bgr) {
   BITMAPINFO info = {};
   std::memcpy(&info.bmiHeader, headers.data() + kBmpFileHeaderSize, kBmpInfoHeaderSize);
-  HDC dc = GetDC(VideoWindow.Window);
+  HWND window = VideoViewWindow();
+  HDC dc = GetDC(window);
   HBITMAP bitmap = CreateDIBitmap(dc, &info.bmiHeader, CBM_INIT, bgr, &info, DIB_RGB_COLORS);
-  ReleaseDC(VideoWindow.Window, dc);
+  ReleaseDC(window, dc);
   // A null bitmap would not fail SetClipboardData: it would promise the picture later.
   if (!bitmap) return Fail(kClipboardBitmapMessage, kErrorStyle);
-  if (!OpenClipboard(VideoWindow.Window)) {
+  if (!OpenClipboard(window)) {
     DeleteObject(bitmap);
     return Fail(kClipboardMessage, kErrorStyle);
   }
@@ -70,14 +71,15 @@ int WriteStillFile(const std::array<uint8_t, kBmpHeadersSize>& headers, const ui
 void ShowCaptureMessageWithName(const char* format, const char* name, UINT style) {
   char text[kCaptureNameCapacity + 64];
   std::snprintf(text, sizeof text, format, name);
-  ShowProductMessage(VideoWindow.Window, text, style);
+  ShowProductMessage(VideoViewWindow(), text, style);
 }
 
 int CaptureStill() {
   if (CaptureInProgress()) return 0;
   const CaptureActivity running;
-  const int width = VideoWindow.PictureWidth;
-  const int height = VideoWindow.PictureHeight;
+  const VideoView view = CurrentVideoView();
+  const int width = view.PictureWidth;
+  const int height = view.PictureHeight;
   const StillSize still =
       StillCaptureSize(static_cast<uint32_t>(width), static_cast<uint32_t>(height),
                        static_cast<uint32_t>(CaptureOptions.sizeFactor));

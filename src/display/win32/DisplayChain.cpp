@@ -4,13 +4,13 @@
 #include <new>
 
 #include "display/OverlayGeometry.h"
+#include "display/win32/VideoView.h"
 #include "shared/Settings.h"
 #include "win32/Handles.h"
 #include "win32/MessageBox.h"
-#include "win32/ViewState.h"
-#include "win32/WindowMessages.h"
 
 DisplayState Display;
+RECT ScreenRect = {0, 0, 0, 0};
 
 static_assert(kAlignBoundaryDest == DDCAPS_ALIGNBOUNDARYDEST);
 static_assert(kAlignSizeDest == DDCAPS_ALIGNSIZEDEST);
@@ -86,7 +86,7 @@ bool DisplayCreate(bool reportFailures) {
 }
 
 void DisplayRelease() {
-  KillTimer(VideoWindow.Window, kTimerOverlay);
+  KillTimer(VideoViewWindow(), kTimerOverlay);
   DisplayState& d = Display;
   ReleaseAndClear(d.VideoPort);
   ReleaseAndClear(d.OverlaySurface);

@@ -36,6 +36,15 @@ struct DisplayState {
 };
 extern DisplayState Display;
 
+// (0, 0, width, height) of the screen in pixels; written by the display chain only.
+extern RECT ScreenRect;
+
+// The overlay refresh tick on the video window (slower while a display rebuild keeps
+// failing). The application keeps its own timers on that window clear of this id.
+inline constexpr UINT_PTR kTimerOverlay = 1;
+inline constexpr UINT kOverlayTickMs = 200;
+inline constexpr UINT kOverlayRetryMs = 2000;
+
 inline constexpr UINT kDisplayFailureStyle = MB_ICONEXCLAMATION;            // 0x30
 inline constexpr UINT kNoLiveVideoStyle = MB_TOPMOST | MB_ICONEXCLAMATION;  // 0x40030
 

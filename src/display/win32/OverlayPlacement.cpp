@@ -7,10 +7,9 @@
 
 #include "display/OverlayGeometry.h"
 #include "display/win32/DisplayChain.h"
+#include "display/win32/VideoView.h"
 #include "hw/Decoder.h"
 #include "shared/Settings.h"
-#include "win32/ViewState.h"
-#include "win32/WindowMessages.h"
 
 OverlayPlacementState Placement;
 
@@ -62,7 +61,7 @@ void SetShownRect(const RECT& shown) {
   }
   if (g_restarting || SameRect(inClient, Placement.ShownInClient)) return;
   Placement.ShownInClient = inClient;
-  if (VideoWindow.Window) InvalidateRect(VideoWindow.Window, nullptr, FALSE);
+  if (HWND window = VideoViewWindow()) InvalidateRect(window, nullptr, FALSE);
 }
 
 void FillScreenRect(const RECT& rect, DWORD colour) {
@@ -84,7 +83,7 @@ void ForgetPlacement() {
 void RetryRebuildLater() {
   DisplayRelease();
   SetShownRect(RECT{0, 0, 0, 0});
-  SetTimer(VideoWindow.Window, kTimerOverlay, kOverlayRetryMs, nullptr);
+  SetTimer(VideoViewWindow(), kTimerOverlay, kOverlayRetryMs, nullptr);
 }
 
 }  // namespace
@@ -96,7 +95,7 @@ bool StartVideoPort() {
     d.OverlayUnavailable = 1;
     return false;
   }
-  d.Clipper->SetHWnd(0, VideoWindow.Window);
+  d.Clipper->SetHWnd(0, VideoViewWindow());
   d.PrimarySurface->SetClipper(d.Clipper);
   SetOverlayColorKey();
 
@@ -118,8 +117,9 @@ bool StartVideoPort() {
   d.PortStarting = 1;
   if (!RestartVideo()) return false;
   d.PortStarting = 0;
-  InvalidateRect(VideoWindow.Window, nullptr, FALSE);
-  SetTimer(VideoWindow.Window, kTimerOverlay, kOverlayTickMs, nullptr);
+  HWND window = VideoViewWindow();
+  InvalidateRect(window, nullptr, FALSE);
+  SetTimer(window, kTimerOverlay, kOverlayTickMs, nullptr);
   return true;
 }
 
@@ -130,7 +130,7 @@ LiveVideoStart StartLiveVideo() {
 }
 
 bool GetClientScreenRect(RECT& rect) {
-  HWND window = VideoWindow.Window;
+  HWND window = VideoViewWindow();
   if (!window || IsIconic(window)) return false;
   RECT client;
   if (!GetClientRect(window, &client)) return false;
@@ -212,7 +212,7 @@ void PauseOverlay() {
   // Wine hands a window's drawing to the screen when the thread looks for messages and
   // finds none; a look for a message that never comes does that now, before the wait.
   MSG none;
-  PeekMessageA(&none, VideoWindow.Window, kNeverPosted, kNeverPosted, PM_NOREMOVE);
+  PeekMessageA(&none, VideoViewWindow(), kNeverPosted, kNeverPosted, PM_NOREMOVE);
 }
 
 bool UpdateOverlayPosition() {
@@ -252,7 +252,8 @@ bool UpdateOverlayPosition() {
 bool ConfigureVideoPort(int level) {
   DisplayState& d = Display;
   // A minimised window keeps the picture size it had.
-  RECT window = {0, 0, VideoWindow.PictureWidth, VideoWindow.PictureHeight};
+  const VideoView view = CurrentVideoView();
+  RECT window = {0, 0, view.PictureWidth, view.PictureHeight};
   GetClientScreenRect(window);
 
   DDVIDEOPORTINFO info = {};
@@ -263,8 +264,9 @@ bool ConfigureVideoPort(int level) {
   info.dwVBIHeight = 0;
   info.lpddpfInputFormat = &d.InputFormat;
 
-  VideoWindow.PictureWidth = window.right - window.left;
-  VideoWindow.PictureHeight = window.bottom - window.top;
+  const int pictureWidth = window.right - window.left;
+  const int pictureHeight = window.bottom - window.top;
+  ReportPictureSize(pictureWidth, pictureHeight);
   // The Video Source dialog tries a standard on the port before OK stores it: the crops
   // must suit the field the port delivers, or the port refuses a prescale taller than it.
   const DWORD fieldHeight = d.VideoPortConfig.FieldHeight;
@@ -273,9 +275,8 @@ bool ConfigureVideoPort(int level) {
     if (fieldHeight == kFieldHeight240) standard = kNtscM;
     if (fieldHeight == kFieldHeight288) standard = kPalBghi;
   }
-  const PortGeometry g =
-      ComputePortGeometry(CurrentGeometry(), static_cast<uint32_t>(level), VideoWindow.PictureWidth,
-                          VideoWindow.PictureHeight, standard, fieldHeight);
+  const PortGeometry g = ComputePortGeometry(CurrentGeometry(), static_cast<uint32_t>(level),
+                                             pictureWidth, pictureHeight, standard, fieldHeight);
   Placement.PrescaleWidth = g.PrescaleWidth;
   Placement.LeftCrop = g.LeftCrop;
   Placement.TopCrop = g.TopCrop;
@@ -316,7 +317,8 @@ void SetClipRepaint(std::function<void()> repaint) {
 void PaintColorKey() {
   const DisplayState& d = Display;
   const bool chain = d.ColorKey != 1 && d.PrimarySurface;
-  if (VideoWindow.ViewMode == kPlaybackMode) {
+  const VideoView view = CurrentVideoView();
+  if (view.ShowsClip) {
     if (chain && ClipRepaint) ClipRepaint();  // the clip's picture, not the key
     return;
   }
@@ -324,11 +326,11 @@ void PaintColorKey() {
   if (!GetClientScreenRect(window)) return;
   if (!chain) {
     // No display chain yet, or between a release and its rebuild: nothing to key.
-    if (HDC dc = GetDC(VideoWindow.Window)) {
+    if (HDC dc = GetDC(view.Window)) {
       RECT client;
-      GetClientRect(VideoWindow.Window, &client);
+      GetClientRect(view.Window, &client);
       FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-      ReleaseDC(VideoWindow.Window, dc);
+      ReleaseDC(view.Window, dc);
     }
     return;
   }

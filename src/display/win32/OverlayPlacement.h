@@ -35,7 +35,7 @@ bool StartVideoPort();
 // (without live video); after the others the display is to be released and the program
 // ended, which is the application's to do.
 enum class LiveVideoStart { Running, NoVideoPort, NoOverlay, PortNotStarted };
-// The video window's kMsgStartLiveVideo: opens and starts the port.
+// The first start of live video, once the video window exists: opens and starts the port.
 LiveVideoStart StartLiveVideo();
 
 // False while the video window is minimised.

@@ -1,16 +1,13 @@
-// The video window as the rest of the program sees it: its handle, mode and picture
-// size, the screen it can fill, and the two panels' handles. The video window's own
-// procedure lives in app/; the display, capture, panel and playback code read this
-// state and write only what they share (PictureWidth and PictureHeight from the port
-// configuration, ViewMode from playback, the windowed size from the Video Format dialog).
+// The video window as the panels and dialogs see it: its handle, mode and picture size,
+// its context menu, and the two panels' handles. The video window itself (app/) owns this
+// state and its instance and changes the mode only through its mode machine; the panels
+// read it and write only what they share (the windowed size from the Video Format dialog,
+// their own handles).
 #pragma once
 
 #include <windows.h>
 
 enum ViewModeValue { kLiveVideoMode = 1, kCaptureMode = 2, kPlaybackMode = 3 };
-
-// SavedWidth and SavedHeight both this: Capture Mode was entered from full screen.
-inline constexpr int kSavedFromFullScreen = 9999;
 
 struct VideoWindowState {
   HWND Window = nullptr;
@@ -27,10 +24,8 @@ struct VideoWindowState {
 };
 // The context menu's "Tuner" submenu, by position.
 inline constexpr UINT kTunerSubmenuPosition = 3;
+// Defined with the video window, which writes it.
 extern VideoWindowState VideoWindow;
-
-// (0, 0, width, height) of the screen in pixels; written by the display chain only.
-extern RECT ScreenRect;
 
 // Handles of the two skinned control panels; null while a panel does not exist.
 struct PanelHandles {
@@ -41,3 +36,13 @@ extern PanelHandles Panels;
 
 // Sizes the video window for a client area, centred across and a third of the way down.
 void SizeVideoWindow(HWND window, int clientWidth, int clientHeight);
+
+// WM_COMMAND to the video window from the clip transport: a clip takes the window into
+// play mode, and Stop returns it to the mode from before.
+inline constexpr UINT kCmdEnterPlayMode = 40090;
+inline constexpr UINT kCmdLeavePlayMode = 40091;
+
+// The video window's timer that erases the channel display, armed by the on-screen
+// display and handled by the video window.
+inline constexpr UINT_PTR kTimerChannelDisplay = 3;
+inline constexpr UINT kChannelDisplayMs = 2000;

@@ -1,7 +1,5 @@
-#include "win32/ViewState.h"
+#include "ui/ViewState.h"
 
-VideoWindowState VideoWindow;
-RECT ScreenRect = {0, 0, 0, 0};
 PanelHandles Panels;
 
 void SizeVideoWindow(HWND window, int clientWidth, int clientHeight) {
