@@ -5,6 +5,9 @@ find_package(Python3 REQUIRED COMPONENTS Interpreter)
 install(FILES $<TARGET_FILE:lumetra> $<TARGET_FILE:lumyvu9> DESTINATION .)
 install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/packaging/LICENSE.txt
   DESTINATION .)
+# The README shows these pictures; without them it would name files the package lacks.
+file(GLOB LUMETRA_README_PICTURES ${CMAKE_SOURCE_DIR}/docs/*.png)
+install(FILES ${LUMETRA_README_PICTURES} DESTINATION docs)
 
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   set(CPACK_LUMETRA_BITS 32)

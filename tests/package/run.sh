@@ -44,9 +44,10 @@ publisher=$(python3 "$root/packaging/version_resource.py" "$tree/lumetra.exe" | 
 
 echo "-- the zip"
 top=$(basename "$zip" .zip)
-listing=$(unzip -Z1 "$zip" | grep -v '/$' | sort | tr '\n' ' ')
-check "it holds the program, the decompressor, the README and the licence" \
-  test "$listing" = "$top/LICENSE.txt $top/README.md $top/lumetra.exe $top/lumyvu9.dll "
+listing=$(unzip -Z1 "$zip" | grep -v '/$' | LC_ALL=C sort | tr '\n' ' ')
+pictures=$(grep -o 'docs/[a-z-]*\.png' "$root/README.md" | LC_ALL=C sort -u | sed "s|^|$top/|" | tr '\n' ' ')
+check "it holds the program, the decompressor, the README with its pictures and the licence" \
+  test "$listing" = "$top/LICENSE.txt $top/README.md $pictures$top/lumetra.exe $top/lumyvu9.dll "
 check "its program is the one built" cmp -s <(unzip -p "$zip" "$top/lumetra.exe") "$tree/lumetra.exe"
 
 echo "-- installer in a fresh prefix"
@@ -81,7 +82,7 @@ mciplay() { "$WINE" "$tree/mciplay.exe" 'C:\clip.avi' 2>/dev/null | tr -d '\r'; 
 install_start=$SECONDS
 check "silent install exits 0" "$WINE" "$installer" /S
 echo "  report: silent install took $((SECONDS - install_start)) s"
-for f in lumetra.exe lumyvu9.dll README.md LICENSE.txt uninstall.exe; do
+for f in lumetra.exe lumyvu9.dll README.md LICENSE.txt docs/live.png uninstall.exe; do
   check "installed: $f" test -s "$dir/$f"
 done
 check "Start-menu shortcut" test -s "$shortcut"
