@@ -11,7 +11,7 @@ seconds=${1:-60}
 loops=${2:-2}
 work="$root/build/bench-capture"
 rm -rf "$work" && mkdir -p "$work"
-exe="$root/build/win/lumetra.exe"
+exe=${LUMETRA_EXE:-"$root/build/win/lumetra.exe"}  # another build of the program to compare
 ctl() { "$WINE" "$root/build/win/lumctl.exe" "$@" | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 
 busy=()
@@ -45,15 +45,19 @@ ctl command QUENDALUMETRA 40004 >/dev/null  # Exit: the engine writes its line
 for _ in $(seq 300); do [[ -s "$work/rc" ]] && break; sleep 0.1; done
 
 frames=$(sed -n 's/^text=Captured \([0-9]*\) frames.*/\1/p' "$work/summary.box")
-ms=$(od -An -tu4 -j128 -N4 "$c/capture.avi" 2>/dev/null | tr -d ' ')
+seconds_kept=$(sed -n 's/^text=Captured [0-9]* frames, \([0-9.]*\) seconds.*/\1/p' "$work/summary.box")
 read -r _ fields _ missed _ rate <<<"$(tr -d '\r' <"$work/engine.txt" 2>/dev/null | tail -n1)"
-# The clip's duration leaves out the 100 ms before the key; the board's own rate over
-# its whole run says how many fields it delivered in that time.
-awk -v n="${frames:-0}" -v d="${ms:-0}" -v f="${fields:-0}" -v m="${missed:-0}" -v r="${rate:-0}" \
+# The clip's duration (the summary's seconds) runs from the first picture to a frame time
+# past the last: the time between them times N/(N-1). Of the field times between the first
+# and the last picture the board delivered all but those of its misses that fell in the
+# capture (most of them, as the busy loops run then): the capture lost at most the field
+# times it did not take, and at least that less all the board's misses.
+awk -v n="${frames:-0}" -v t="${seconds_kept:-0}" -v f="${fields:-0}" -v m="${missed:-0}" -v r="${rate:-0}" \
   -v loops="$loops" 'BEGIN {
-    t = (d + 100) / 1000; delivered = r * t
-    printf "report: loaded capture (%d busy loops): %d frames in %.3f s, %.3f frames/s\n", loops, n, t, n / t
+    slots = n > 1 ? t * (n - 1) / n * 60000 / 1001 + 1 : n
+    most = slots - n; least = most - m < 0 ? 0 : most - m
+    printf "report: loaded capture (%d busy loops): %d frames in %.3f s, %.3f frames/s\n", loops, n, t, (t > 0 ? n / t : 0)
     printf "report: board: %d fields, %d missed over its run (%.3f fields/s of 59.940)\n", f, m, r
-    printf "report: capture kept %.1f%% of the fields the board delivered meanwhile (%d of %.0f)\n",
-      100 * n / delivered, n, delivered
+    printf "report: capture took %d of %.0f field times from its first picture to its last: %.0f to %.0f fields lost\n",
+      n, slots, least, most
   }'

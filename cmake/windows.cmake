@@ -55,7 +55,7 @@ target_compile_definitions(lumetra_app PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX)
 # entry point and the tests.
 file(GLOB SIM_WIN32_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/sim/win32/*.cpp)
 add_library(lumetra_sim_win32 STATIC ${SIM_WIN32_SOURCES})
-target_link_libraries(lumetra_sim_win32 PUBLIC lumetra_app lumetra_sim)
+target_link_libraries(lumetra_sim_win32 PUBLIC lumetra_app lumetra_sim synchronization)
 target_compile_options(lumetra_sim_win32 PRIVATE ${LUMETRA_WARNINGS})
 
 set(RESOURCE_SCRIPT ${CMAKE_SOURCE_DIR}/resources/lumetra.rc)

@@ -289,20 +289,38 @@ struct VideoEngine::Impl {
   Clock::duration period{};        // of the field being waited for
   std::string statsFile;
   void (*threadStartHook)() = nullptr;
+  void (*sleepHook)(uint32_t) = nullptr;
   uint64_t field = 0;  // counts on across restarts so the noise never repeats
 
   std::atomic<uint64_t> rendered{0};
   std::atomic<uint64_t> missed{0};
 };
 
+namespace {
+
+// Whole milliseconds rounded up: the field comes at most a millisecond late, never early.
+void SleepUntil(Clock::time_point deadline, void (*sleepMs)(uint32_t)) {
+  if (!sleepMs) {
+    std::this_thread::sleep_until(deadline);
+    return;
+  }
+  for (auto now = Clock::now(); now < deadline; now = Clock::now())
+    sleepMs(static_cast<uint32_t>(
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count()));
+}
+
+}  // namespace
+
 void VideoEngine::Impl::Run() {
   Snapshot snapshot = TakeSnapshot(board);
   VideoPortSetup initial;
   void (*hook)();
+  void (*sleepMs)(uint32_t);
   {
     std::lock_guard<std::mutex> lock(mutex);
     initial = setup;
     hook = threadStartHook;
+    sleepMs = sleepHook;
   }
   if (hook) hook();
   {
@@ -323,10 +341,11 @@ void VideoEngine::Impl::Run() {
     VideoPortSetup as;
     uint64_t number;
     {
-      // A plain sleep to the field's time, not a timed wait on a condition: under Wine a
-      // timed wait goes through the server process, and on a busy machine that made the
-      // port miss three to four times as many fields. A stop waits at most one field.
-      std::this_thread::sleep_until(deadline);
+      // A plain sleep to the field's time (the platform's own, given by SetSleepHook), not
+      // a timed wait on a condition: under Wine a timed wait goes through the server
+      // process, and on a busy machine that made the port miss three to four times as many
+      // fields. A stop waits at most one field.
+      SleepUntil(deadline, sleepMs);
       std::unique_lock<std::mutex> lock(mutex);
       if (stopRequested) break;
       to = target;
@@ -402,6 +421,11 @@ void VideoEngine::Start(FieldTarget* target, const VideoPortSetup& setup) {
 void VideoEngine::SetThreadStartHook(void (*hook)()) {
   std::lock_guard<std::mutex> lock(impl_->mutex);
   impl_->threadStartHook = hook;
+}
+
+void VideoEngine::SetSleepHook(void (*sleepMs)(uint32_t)) {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  impl_->sleepHook = sleepMs;
 }
 
 void VideoEngine::Update(const VideoPortSetup& setup) {

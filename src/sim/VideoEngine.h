@@ -54,6 +54,10 @@ class VideoEngine {
   // Called first on the port's thread each time it starts: the platform's side raises
   // the thread's priority there, as the port is hardware that never waits for a processor.
   void SetThreadStartHook(void (*hook)());
+  // How the port's thread sleeps a number of milliseconds to each field's time; without
+  // one, the standard library's sleep. The platform's side gives its own: under Wine the
+  // library's sleep is a timed wait through the server process, late on a busy machine.
+  void SetSleepHook(void (*sleepMs)(uint32_t ms));
 
   // StartVideo: begins delivering fields to `target` (replacing any earlier target).
   void Start(FieldTarget* target, const VideoPortSetup& setup);

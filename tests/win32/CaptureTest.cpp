@@ -12,6 +12,7 @@
 
 #include <cstring>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -130,6 +131,24 @@ BOOL FrozenControl(HANDLE, DWORD code, void*, DWORD, void* out, DWORD, DWORD*) {
   uint8_t* block = g_frozenBlock.data();
   std::memcpy(out, &block, sizeof block);
   return TRUE;
+}
+
+// The test moves the bit of that block itself.
+void ToggleFrozenBit() {
+  auto* word = reinterpret_cast<uint32_t*>(g_frozenBlock.data() + kDriverStatusWordOffset);
+  std::atomic_ref<uint32_t>(*word).fetch_xor(kDriverStatusFieldBit);
+}
+
+int64_t QueryTicks() {
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return now.QuadPart;
+}
+
+int64_t TicksOfMs(int64_t ms) {
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  return frequency.QuadPart * ms / 1000;
 }
 
 constexpr BoardDriverCalls kAbsentDriver = {AbsentOpen, RefusingControl, NoClose};
@@ -273,9 +292,23 @@ TEST_F(CaptureTest, FieldWaitFollowsTheBoardDriver) {
     UseDriver(&kRefusingDriver);
     EXPECT_EQ(BoardDriver.DriverStatusBlock, nullptr);
 
+    UseDriver(&kFrozenDriver);
+    // Two changes before the next one is due, the second 10 ms after the first: a wait
+    // that slept towards the due time would find the bit back where it started.
+    FrameGrab.LastField = {BoardDriver.DriverStatusBlock, 0, QueryTicks() - TicksOfMs(2)};
+    std::thread mover([] {
+      Sleep(2);
+      ToggleFrozenBit();
+      Sleep(10);
+      ToggleFrozenBit();
+    });
+    EXPECT_EQ(WaitForVsync(), 1);
+    mover.join();
+    // The second change came while the caller was busy with the first: the next wait
+    // returns at once rather than lose it, and the one after waits for a change again.
+    EXPECT_EQ(WaitForVsync(), 1);
     // A bit that never moves: the wait gives up, though only after eight fields' time
     // whatever the processor, so a slow field is never taken for a missing one.
-    UseDriver(&kFrozenDriver);
     const ULONGLONG frozenStart = GetTickCount64();
     EXPECT_EQ(WaitForVsync(), 0);
     const ULONGLONG waited = GetTickCount64() - frozenStart;
@@ -285,6 +318,12 @@ TEST_F(CaptureTest, FieldWaitFollowsTheBoardDriver) {
     const ULONGLONG fastStart = GetTickCount64();
     EXPECT_EQ(WaitForFieldChange(16, kVsyncLeastWaitMs), 0);
     EXPECT_GE(GetTickCount64() - fastStart, kVsyncLeastWaitMs);
+    // A wait that sleeps between polls would take hours over its count: time ends it too.
+    const ULONGLONG countlessStart = GetTickCount64();
+    EXPECT_EQ(WaitForFieldChange(UINT32_MAX, kVsyncLeastWaitMs), 0);
+    const ULONGLONG countless = GetTickCount64() - countlessStart;
+    std::printf("report: a wait with no poll limit gave up after %llu ms\n", countless);
+    EXPECT_LT(countless, 20 * kVsyncMostWaitMs);
   });
 }
 

@@ -303,7 +303,7 @@ OverlayScanout::~OverlayScanout() {
     stopping_ = true;
   }
   wake_.notify_all();
-  presentWake_.notify_all();
+  WakePresenter();
   if (shaper_.joinable()) shaper_.join();
   if (presenter_.joinable()) presenter_.join();
   if (window_) {
@@ -349,7 +349,7 @@ void OverlayScanout::Show(const OverlayPlacement& placement, const OverlayPictur
   SetWindowRgn(window_, shape, FALSE);  // the window owns the region from here; none: all of it
   SetWindowPos(window_, HWND_TOP, d.left, d.top, d.right - d.left, d.bottom - d.top,
                SWP_NOACTIVATE | SWP_SHOWWINDOW);
-  presentWake_.notify_one();
+  WakePresenter();
 }
 
 void OverlayScanout::Hide() {
@@ -374,31 +374,43 @@ void OverlayScanout::Present(const OverlayPicture& picture) {
     latest_ = picture;
     fresh_ = true;
   }
-  presentWake_.notify_one();
+  WakePresenter();
+}
+
+void OverlayScanout::WakePresenter() {
+  presents_.fetch_add(1);
+  WakeByAddressSingle(&presents_);
 }
 
 // Converts and paints the newest front buffer, on a thread of its own so that neither a
 // busy window thread nor a slow X server holds up the video port.
 void OverlayScanout::PresentLoop() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  while (!stopping_) {
-    presentWake_.wait(lock, [this] { return stopping_ || fresh_; });
-    if (stopping_) break;
-    fresh_ = false;
-    if (!shown_) continue;
-    const OverlayPicture picture = latest_;
-    const OverlayPlacement placement = placement_;
-    lock.unlock();
+  for (;;) {
+    uint32_t seen = presents_;
+    OverlayPicture picture;
+    OverlayPlacement placement;
     {
-      std::lock_guard<std::mutex> paint(pictureMutex_);
-      if (ConvertLocked(picture, placement.source)) {
-        if (HDC dc = ::GetDC(window_)) {
-          PaintLocked(dc, placement.dest);
-          ::ReleaseDC(window_, dc);
-        }
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (stopping_) break;
+      if (fresh_) {
+        fresh_ = false;
+        picture = latest_;
+        placement = placement_;
+      }
+      if (!shown_) picture = {};
+    }
+    if (!picture.bits) {
+      // Anything presented after `seen` was read ends the wait at once.
+      WaitOnAddress(&presents_, &seen, sizeof seen, INFINITE);
+      continue;
+    }
+    std::lock_guard<std::mutex> paint(pictureMutex_);
+    if (ConvertLocked(picture, placement.source)) {
+      if (HDC dc = ::GetDC(window_)) {
+        PaintLocked(dc, placement.dest);
+        ::ReleaseDC(window_, dc);
       }
     }
-    lock.lock();
   }
 }
 

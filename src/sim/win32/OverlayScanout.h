@@ -84,6 +84,7 @@ class OverlayScanout {
   bool ConvertLocked(const OverlayPicture& picture, const RECT& source);
   void PaintLocked(HDC dc, const RECT& dest);
   void PresentLoop();
+  void WakePresenter();
   bool AboveVideoWindow(HWND video) const;
   void ShapeLoop();
   void RefreshShape(WPARAM generation);
@@ -99,7 +100,6 @@ class OverlayScanout {
 
   mutable std::mutex mutex_;  // everything below; never held while taking pictureMutex_
   std::condition_variable wake_;
-  std::condition_variable presentWake_;
   OverlayPicture latest_;  // the newest front buffer
   bool fresh_ = false;     // not yet painted
   bool stopping_ = false;
@@ -110,6 +110,10 @@ class OverlayScanout {
   std::atomic<bool> shapePending_{false};
   std::unique_ptr<KeyPixelReader> reader_;  // the window's thread only
   std::atomic<bool> raisePending_{false};
+  // Moves on with every field and placement for the presenter, which waits on its address:
+  // waking it then stays inside the process, where a condition variable's signal goes
+  // through Wine's server and held up the video port on a busy machine.
+  std::atomic<uint32_t> presents_{0};
   std::thread presenter_;  // paints the fields
   std::thread shaper_;     // keeps the shape in step with the video window
 };

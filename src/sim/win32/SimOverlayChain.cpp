@@ -8,6 +8,10 @@ namespace {
 
 constexpr int kPitchAlign = 64;
 constexpr int kSlackRows = 2;  // a reader running a row past the last one finds black there
+// A display-mode change moves the card's epoch when its message arrives; asking for the
+// mode as well costs a score of round trips to Wine's server, too many for every lock of
+// a video capture on a busy machine, so that second check runs at most this often.
+constexpr ULONGLONG kModeAskMs = 250;
 
 }  // namespace
 
@@ -68,7 +72,10 @@ void OverlayChain::EndField(bool flip) {
 }
 
 bool OverlayChain::Lost() {
-  const bool modeChanged = CurrentScreenMode() != mode_;
+  const ULONGLONG now = GetTickCount64();
+  ULONGLONG asked = modeAskedAt_;
+  const bool ask = now - asked >= kModeAskMs && modeAskedAt_.compare_exchange_strong(asked, now);
+  const bool modeChanged = ask && CurrentScreenMode() != mode_;
   std::lock_guard<std::mutex> lock(mutex_);
   if (!lost_ && modeChanged) MarkLostLocked();
   return detached_ || LostLocked();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -64,6 +65,7 @@ class OverlayChain final : public FieldTarget {
   const DWORD caps_;  // as created, without front/back
   const uint32_t epochAtCreation_;
   const ScreenMode mode_;
+  std::atomic<ULONGLONG> modeAskedAt_{0};
   std::unique_ptr<OverlayScanout> scanout_;
 
   std::mutex mutex_;  // everything below

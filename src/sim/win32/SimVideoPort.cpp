@@ -27,6 +27,10 @@ void RaiseToTimeCritical() {
   SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
 }
 
+void SleepMilliseconds(uint32_t ms) {
+  Sleep(ms);
+}
+
 }  // namespace
 
 SimVideoPort::SimVideoPort(std::shared_ptr<SimCard> card, const DDVIDEOPORTDESC& desc,
@@ -192,6 +196,7 @@ void SimVideoPort::Run(const VideoPortSetup& setup, bool start) {
     engine_ = card_->Engine();
     if (engine_) {
       engine_->SetThreadStartHook(RaiseToTimeCritical);
+      engine_->SetSleepHook(SleepMilliseconds);
       engine_->Start(target_->Chain(), setup);
     }
   } else {
