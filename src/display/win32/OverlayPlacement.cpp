@@ -206,16 +206,12 @@ void HideOverlay() {
 }
 
 void PauseOverlay() {
-  // Black first, under the overlay still up, and only then the overlay away: hidden
-  // first, the key it covered would stand on the screen until the black reached it.
+  HideOverlay();
+  ForgetPlacement();
+  PaintColorKey();
   // Wine hands a window's drawing to the screen when the thread looks for messages and
   // finds none; a look for a message that never comes does that now, before the wait.
   MSG none;
-  SetShownRect(RECT{0, 0, 0, 0});
-  ForgetPlacement();
-  PaintColorKey();
-  PeekMessageA(&none, VideoViewWindow(), kNeverPosted, kNeverPosted, PM_NOREMOVE);
-  HideOverlay();
   PeekMessageA(&none, VideoViewWindow(), kNeverPosted, kNeverPosted, PM_NOREMOVE);
 }
 
