@@ -28,7 +28,7 @@ const char kUsage[] =
     "       lumctl command <class> <id>\n"
     "       lumctl commands <class> <interval_ms> <count> <id>...\n"
     "       lumctl move <class> <x> <y>\n"
-    "       lumctl minimize <class> | restore <class>\n"
+    "       lumctl minimize <class> | restore <class> | activate <class>\n"
     "       lumctl cover <x> <y> <w> <h> <ms>\n"
     "       lumctl key <class> <vk> [ctrl]\n"
     "       lumctl msgbox <caption> <timeout_ms>\n"
@@ -406,6 +406,11 @@ int Run(int argc, char** argv) {
     if (!window) return Fail("no window of class %s", argv[2]);
     const WPARAM command = std::string(argv[1]) == "minimize" ? SC_MINIMIZE : SC_RESTORE;
     return PostMessageA(window, WM_SYSCOMMAND, command, 0) ? 0 : 1;
+  }
+  if (argc == 3 && std::string(argv[1]) == "activate") {
+    HWND window = FindByName(argv[2]);
+    if (!window) return Fail("no window of class %s", argv[2]);
+    return SetForegroundWindow(window) ? 0 : 1;
   }
   if (argc == 5 && std::string(argv[1]) == "move") {
     char* endX = nullptr;

@@ -727,7 +727,19 @@ if command -v xdotool >/dev/null; then
   check "after the tuner panel's close key: no key colour ($keyed)" \
     test "$(tr -d ' 0' <<<"$keyed")" = ""
   ctl command QUENDALUMETRA 40021 >/dev/null; sleep 1
-  ctl key QUENDALUMETRA F7 >/dev/null; sleep 6
+  ctl key QUENDALUMETRA F7 >/dev/null; sleep 3
+  # Activating the video window raises it above the picture; the picture must come back
+  # in front while the capture runs, not only once it ends. The key that ends the capture
+  # then reaches the window already in front, as a user's key press does.
+  ctl activate QUENDALUMETRA >/dev/null
+  for i in $(seq 10); do
+    sleep 0.5
+    import -window root "$work/nokey-activated.png"
+    [[ "$(client_key_pixels "$work/nokey-activated.png")" == 0 ]] && break
+  done
+  check "the video window activated during a capture: the picture comes back in front" \
+    test "$(client_key_pixels "$work/nokey-activated.png")" = 0
+  sleep 2
   ctl key QUENDALUMETRA A >/dev/null
   keyed=""
   for i in 1 2 3 4 5 6; do

@@ -494,8 +494,10 @@ void OverlayScanout::ShapeLoop() {
     lastForeground = foreground;
     const bool raise = activated || !AboveVideoWindow(placement.videoWindow);
     lock.lock();
+    // Sent, not posted: a thread that only looks for keys, as a capture does between
+    // fields, still handles it, where a posted one would wait until the capture ends.
     if (raise && shown_ && !raisePending_.exchange(true)) {
-      if (!PostMessageA(window_, kMsgRaise, 0, 0)) raisePending_ = false;
+      if (!SendNotifyMessageA(window_, kMsgRaise, 0, 0)) raisePending_ = false;
     }
   }
 }
