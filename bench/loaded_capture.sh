@@ -55,7 +55,7 @@ read -r _ fields _ missed _ rate <<<"$(tr -d '\r' <"$work/engine.txt" 2>/dev/nul
 awk -v n="${frames:-0}" -v t="${seconds_kept:-0}" -v f="${fields:-0}" -v m="${missed:-0}" -v r="${rate:-0}" \
   -v loops="$loops" 'BEGIN {
     slots = n > 1 ? t * (n - 1) / n * 60000 / 1001 + 1 : n
-    most = slots - n; least = most - m < 0 ? 0 : most - m
+    most = slots - n < 0 ? 0 : slots - n; least = most - m < 0 ? 0 : most - m
     printf "report: loaded capture (%d busy loops): %d frames in %.3f s, %.3f frames/s\n", loops, n, t, (t > 0 ? n / t : 0)
     printf "report: board: %d fields, %d missed over its run (%.3f fields/s of 59.940)\n", f, m, r
     printf "report: capture took %d of %.0f field times from its first picture to its last: %.0f to %.0f fields lost\n",
