@@ -5,6 +5,7 @@
 #include "display/win32/OverlayPlacement.h"
 #include "shared/Settings.h"
 #include "ui/ViewState.h"
+#include "win32/ModalLoops.h"
 #include "win32/Recorders.h"
 
 namespace display_test {
@@ -78,7 +79,9 @@ void DisplayChainTest::TearDown() {
   EXPECT_EQ(card_.Problems(), std::vector<std::string>{});
   InstallDirectDrawProvider(nullptr);
   DestroyWindow(window_);
+  // A test that ended the program leaves neither its quit message nor its request.
   QuitPosted();
+  ResetQuitRequest();
   Display = DisplayState{};
   Placement = OverlayPlacementState{};
   VideoWindow = VideoWindowState{};

@@ -17,12 +17,13 @@ namespace {
 class FilePickersTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    RecordedMessages().clear();
+    // A test before this one may have run the program to its end: no quit request, no
+    // video file name, no messages left from it.
+    ResetProgramState();
     owner_ = CreateWindowExA(0, "STATIC", "owner", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr,
                              nullptr, nullptr, nullptr);
     ASSERT_NE(owner_, nullptr);
     dir_ = TempPath("");
-    Playback.videoFileName[0] = '\0';
   }
   void TearDown() override { DestroyWindow(owner_); }
 
